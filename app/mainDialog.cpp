@@ -1,0 +1,359 @@
+#include "app/mainDialog.h"
+
+#include "sensor/PollingThreads.h"
+#include "sensor/Sensor.h"
+#include "view/GLWidget.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSlider>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+Kinect::mainDialog *mainDialogInstance = nullptr;
+
+namespace Kinect {
+
+namespace {
+
+    QScrollArea *pictureScrollArea(QWidget *parent, QLabel *label)
+    {
+        auto *area = new QScrollArea(parent);
+        area->setWidget(label);
+        area->setWidgetResizable(true);
+        area->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        area->setMinimumSize(940, 440);
+        area->setMaximumSize(940, 440);
+        return area;
+    }
+
+    QGroupBox *controlGroup(QWidget *parent, const QString &title)
+    {
+        auto *group = new QGroupBox(title, parent);
+        QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        policy.setHorizontalStretch(0);
+        policy.setVerticalStretch(0);
+        group->setSizePolicy(policy);
+        return group;
+    }
+
+    QCheckBox *checkBox(QWidget *parent, const QString &caption, bool enabled)
+    {
+        auto *box = new QCheckBox(caption, parent);
+        box->setEnabled(enabled);
+        return box;
+    }
+
+    QSlider *percentSlider(QWidget *parent, int minimum, int position)
+    {
+        auto *slider = new QSlider(Qt::Horizontal, parent);
+        slider->setRange(minimum, 100);
+        slider->setSingleStep(1);
+        slider->setSliderPosition(position);
+        slider->setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::Minimum);
+        slider->setEnabled(false);
+        return slider;
+    }
+
+    QLabel *preferredLabel(QWidget *parent, const QString &text)
+    {
+        auto *label = new QLabel(text, parent);
+        label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        return label;
+    }
+
+    QSpinBox *degreeSpin(QWidget *parent)
+    {
+        auto *spin = new QSpinBox(parent);
+        spin->setRange(0, 10);
+        spin->setSingleStep(1);
+        spin->setValue(3);
+        spin->setEnabled(false);
+        return spin;
+    }
+
+} // namespace
+
+mainDialog::mainDialog()
+    : QMainWindow(nullptr)
+{
+    if (objectName().isEmpty())
+        setObjectName(QStringLiteral("main_dialog"));
+    resize(1920, 1080);
+
+    buildWidgetTree();
+
+    fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    exitAction = new QAction(QStringLiteral("E&xit"), fileMenu);
+    fileMenu->addAction(exitAction);
+
+    sensor = new Sensor(colorLabel, skeletonLabel);
+    colorFrameThread = new colorThread(this);
+    skeletonFrameThread = new skeletonThread(this);
+    connect(colorFrameThread, SIGNAL(updatedColorFrame()), sensor, SLOT(updateColorFrame()));
+    connect(skeletonFrameThread, SIGNAL(updatedSkeletonFrame()), sensor,
+        SLOT(updateSkeletonFrame()));
+    colorFrameThread->start(QThread::InheritPriority);
+    skeletonFrameThread->start(QThread::InheritPriority);
+
+    makeConnections();
+}
+
+mainDialog::~mainDialog()
+{
+    // A QThread destroyed while its loop runs aborts the program, so both
+    // loops are stopped and waited for before the sensor and the children go.
+    colorFrameThread->stop();
+    skeletonFrameThread->stop();
+    colorFrameThread->wait();
+    skeletonFrameThread->wait();
+    delete sensor;
+    sensor = nullptr;
+    if (mainDialogInstance == this)
+        mainDialogInstance = nullptr;
+}
+
+void mainDialog::buildWidgetTree()
+{
+    centralWidget = new QWidget(this);
+    mainLayout = new QVBoxLayout(centralWidget);
+
+    // Top row: the two picture views.
+    topRowLayout = new QHBoxLayout();
+    topRowLayout->setSpacing(6);
+    colorLabel = new QLabel(centralWidget);
+    colorScrollArea = pictureScrollArea(centralWidget, colorLabel);
+    topRowLayout->addWidget(colorScrollArea);
+    skeletonLabel = new QLabel(centralWidget);
+    skeletonScrollArea = pictureScrollArea(centralWidget, skeletonLabel);
+    topRowLayout->addWidget(skeletonScrollArea);
+    mainLayout->addLayout(topRowLayout);
+
+    // Bottom row: the 3D view with its position row, then the control grid.
+    bottomRowLayout = new QHBoxLayout();
+    bottomRowLayout->setSpacing(6);
+
+    leftColumnLayout = new QVBoxLayout();
+    glWidget = new GLWidget(centralWidget);
+    glScrollArea = new QScrollArea(centralWidget);
+    glScrollArea->setWidget(glWidget);
+    glScrollArea->setWidgetResizable(true);
+    glScrollArea->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    glScrollArea->setMinimumSize(940, 440);
+    leftColumnLayout->addWidget(glScrollArea);
+
+    positionRowLayout = new QHBoxLayout();
+    positionLabel = preferredLabel(centralWidget, QStringLiteral("Select Position"));
+    positionRowLayout->addWidget(positionLabel);
+    positionSlider = new QSlider(Qt::Horizontal, centralWidget);
+    positionSlider->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    positionSlider->setSingleStep(1);
+    positionSlider->setEnabled(false);
+    positionRowLayout->addWidget(positionSlider);
+    selectPositionButton = new QPushButton(tr("Select position"), centralWidget);
+    selectPositionButton->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+    selectPositionButton->setMinimumHeight(20);
+    selectPositionButton->setEnabled(false);
+    positionRowLayout->addWidget(selectPositionButton);
+    selectShownPositionsButton = new QPushButton(tr("Select shown positions"), centralWidget);
+    selectShownPositionsButton->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+    selectShownPositionsButton->setMinimumHeight(20);
+    selectShownPositionsButton->setEnabled(false);
+    positionRowLayout->addWidget(selectShownPositionsButton);
+    leftColumnLayout->addLayout(positionRowLayout);
+    bottomRowLayout->addLayout(leftColumnLayout);
+
+    controlGridLayout = new QGridLayout();
+    controlGridLayout->setSpacing(6);
+
+    // Type of capture.
+    captureGroup = controlGroup(centralWidget, tr("Type of capture"));
+    captureLayout = new QGridLayout(captureGroup);
+    captureLayout->setSpacing(6);
+    continuousCaptureCheck = checkBox(captureGroup, tr("Continuous capture"), true);
+    captureLayout->addWidget(continuousCaptureCheck, 0, 0);
+    keyPositionCaptureCheck = checkBox(captureGroup, tr("Key position capture"), true);
+    captureLayout->addWidget(keyPositionCaptureCheck, 1, 0);
+    planarCaptureCheck = checkBox(captureGroup, tr("Planar capture"), false);
+    captureLayout->addWidget(planarCaptureCheck, 0, 1);
+    spatialCaptureCheck = checkBox(captureGroup, tr("Spatial capture"), false);
+    captureLayout->addWidget(spatialCaptureCheck, 1, 1);
+    startRecordingCheck = checkBox(captureGroup, tr("Start recording"), false);
+    captureLayout->addWidget(startRecordingCheck, 2, 0);
+    controlGridLayout->addWidget(captureGroup, 0, 0);
+
+    // Type of motion.
+    motionTypeGroup = controlGroup(centralWidget, tr("Type of motion"));
+    motionTypeLayout = new QGridLayout(motionTypeGroup);
+    screwCheck = checkBox(motionTypeGroup, tr("Screw"), true);
+    motionTypeLayout->addWidget(screwCheck, 0, 0);
+    bezierCheck = checkBox(motionTypeGroup, tr("Bezier"), true);
+    motionTypeLayout->addWidget(bezierCheck, 1, 0);
+    approximationCheck = checkBox(motionTypeGroup, tr("B-Spline Approximation"), true);
+    motionTypeLayout->addWidget(approximationCheck, 2, 0);
+    interpolationCheck = checkBox(motionTypeGroup, tr("B-Spline Interpolation"), true);
+    motionTypeLayout->addWidget(interpolationCheck, 3, 0);
+    approximationDegreeLayout = new QHBoxLayout();
+    approximationDegreeLabel = new QLabel(tr("Degree"), motionTypeGroup);
+    approximationDegreeLayout->addWidget(approximationDegreeLabel);
+    approximationDegreeSpin = degreeSpin(motionTypeGroup);
+    approximationDegreeLayout->addWidget(approximationDegreeSpin);
+    motionTypeLayout->addLayout(approximationDegreeLayout, 2, 1);
+    interpolationDegreeLayout = new QHBoxLayout();
+    interpolationDegreeLabel = new QLabel(tr("Degree"), motionTypeGroup);
+    interpolationDegreeLayout->addWidget(interpolationDegreeLabel);
+    interpolationDegreeSpin = degreeSpin(motionTypeGroup);
+    interpolationDegreeLayout->addWidget(interpolationDegreeSpin);
+    motionTypeLayout->addLayout(interpolationDegreeLayout, 3, 1);
+    controlGridLayout->addWidget(motionTypeGroup, 1, 0);
+
+    // Motion properties.
+    motionPropertiesGroup = controlGroup(centralWidget, tr("Motion properties"));
+    motionPropertiesLayout = new QVBoxLayout(motionPropertiesGroup);
+    keyPositionsCheck = checkBox(motionPropertiesGroup, tr("Key positions"), false);
+    motionPropertiesLayout->addWidget(keyPositionsCheck);
+    motionPropertiesLayout->addStretch(1);
+    continuousMotionCheck = checkBox(motionPropertiesGroup, tr("Continuous motion"), false);
+    motionPropertiesLayout->addWidget(continuousMotionCheck);
+    motionPropertiesLayout->addStretch(1);
+    trajectoryCheck = checkBox(motionPropertiesGroup, tr("Trajectory"), false);
+    motionPropertiesLayout->addWidget(trajectoryCheck);
+    motionPropertiesLayout->addStretch(1);
+    framesCheck = checkBox(motionPropertiesGroup, tr("Coordinate frames"), false);
+    motionPropertiesLayout->addWidget(framesCheck);
+    motionPropertiesLayout->addStretch(1);
+    objectCheck = checkBox(motionPropertiesGroup, tr("Object"), false);
+    motionPropertiesLayout->addWidget(objectCheck);
+    motionPropertiesLayout->addStretch(1);
+    whiteBackgroundCheck = checkBox(motionPropertiesGroup, QStringLiteral("White background"), true);
+    motionPropertiesLayout->addWidget(whiteBackgroundCheck);
+    motionPropertiesLayout->addStretch(1);
+
+    densityLayout = new QVBoxLayout();
+    densityLabel = preferredLabel(motionPropertiesGroup, QStringLiteral("Density"));
+    densityLayout->addWidget(densityLabel);
+    densityRowLayout = new QHBoxLayout();
+    densitySlider = percentSlider(motionPropertiesGroup, 0, 100);
+    densityRowLayout->addWidget(densitySlider);
+    densityValueLabel = preferredLabel(motionPropertiesGroup, QStringLiteral("100 %"));
+    densityRowLayout->addWidget(densityValueLabel);
+    densityLayout->addLayout(densityRowLayout);
+    motionPropertiesLayout->addLayout(densityLayout);
+    motionPropertiesLayout->addStretch(1);
+
+    objectSizeLayout = new QVBoxLayout();
+    objectSizeLabel = preferredLabel(motionPropertiesGroup, QStringLiteral("Object Size"));
+    objectSizeLayout->addWidget(objectSizeLabel);
+    objectSizeRowLayout = new QHBoxLayout();
+    objectSizeSlider = percentSlider(motionPropertiesGroup, 1, 70);
+    objectSizeRowLayout->addWidget(objectSizeSlider);
+    objectSizeValueLabel = preferredLabel(motionPropertiesGroup, QStringLiteral("70 %"));
+    objectSizeRowLayout->addWidget(objectSizeValueLabel);
+    objectSizeLayout->addLayout(objectSizeRowLayout);
+    motionPropertiesLayout->addLayout(objectSizeLayout);
+    controlGridLayout->addWidget(motionPropertiesGroup, 0, 1, 2, 1);
+
+    // General settings.
+    settingsGroup = controlGroup(centralWidget, tr("General settings"));
+    settingsLayout = new QVBoxLayout(settingsGroup);
+    resetKeyPositionButton = new QPushButton(tr("Reset key position capture"), settingsGroup);
+    settingsLayout->addWidget(resetKeyPositionButton);
+    resetContinuousButton = new QPushButton(tr("Reset continuous capture"), settingsGroup);
+    settingsLayout->addWidget(resetContinuousButton);
+    resetViewButton = new QPushButton(tr("Reset to original position"), settingsGroup);
+    settingsLayout->addWidget(resetViewButton);
+    exportButton = new QPushButton(tr("Export positions to XML"), settingsGroup);
+    exportButton->setEnabled(false);
+    settingsLayout->addWidget(exportButton);
+    controlGridLayout->addWidget(settingsGroup, 0, 2);
+
+    bottomRowLayout->addLayout(controlGridLayout);
+    mainLayout->addLayout(bottomRowLayout);
+
+    setCentralWidget(centralWidget);
+}
+
+void mainDialog::makeConnections()
+{
+    connect(exitAction, SIGNAL(triggered(bool)), this, SLOT(close()));
+    connect(densitySlider, SIGNAL(sliderMoved(int)), this, SLOT(updateDensityLabel(int)));
+    connect(densitySlider, SIGNAL(sliderMoved(int)), glWidget, SLOT(updateDensity(int)));
+    connect(screwCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
+    connect(bezierCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
+    connect(approximationCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
+    connect(interpolationCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
+    connect(keyPositionsCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
+    connect(continuousMotionCheck, SIGNAL(stateChanged(int)), glWidget,
+        SLOT(updateGLToPlot(int)));
+    connect(whiteBackgroundCheck, SIGNAL(stateChanged(int)), glWidget,
+        SLOT(updateGLToPlot(int)));
+    connect(screwCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
+    connect(bezierCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
+    connect(approximationCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
+    connect(interpolationCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
+    connect(continuousMotionCheck, SIGNAL(stateChanged(int)), this,
+        SLOT(enableDisableGroup4(int)));
+    connect(screwCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableObjectSize(int)));
+    connect(bezierCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableObjectSize(int)));
+    connect(approximationCheck, SIGNAL(stateChanged(int)), this,
+        SLOT(enableDisableObjectSize(int)));
+    connect(interpolationCheck, SIGNAL(stateChanged(int)), this,
+        SLOT(enableDisableObjectSize(int)));
+    connect(objectCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableObjectSize(int)));
+    connect(approximationCheck, SIGNAL(stateChanged(int)), this,
+        SLOT(enableDisableApproximationSpinBox(int)));
+    connect(interpolationCheck, SIGNAL(stateChanged(int)), this,
+        SLOT(enableDisableInterpoaltionSpinBox(int)));
+    connect(approximationDegreeSpin, SIGNAL(valueChanged(int)), glWidget,
+        SLOT(updateApproximationDegree(int)));
+    connect(interpolationDegreeSpin, SIGNAL(valueChanged(int)), glWidget,
+        SLOT(updateInterpolationDegree(int)));
+    connect(trajectoryCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
+    connect(framesCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
+    connect(objectCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
+    connect(positionSlider, SIGNAL(sliderMoved(int)), glWidget,
+        SLOT(updateSelectedPosition(int)));
+    connect(objectSizeSlider, SIGNAL(sliderMoved(int)), glWidget, SLOT(updateGLToPlot(int)));
+    connect(objectSizeSlider, SIGNAL(sliderMoved(int)), this, SLOT(updateObjectSizeLabel(int)));
+    connect(selectPositionButton, SIGNAL(clicked(bool)), glWidget,
+        SLOT(storeKeyPositionsInGLWidget(bool)));
+    connect(selectShownPositionsButton, SIGNAL(clicked(bool)), glWidget,
+        SLOT(storeAllKeyPositionsInGLWidget(bool)));
+    connect(continuousCaptureCheck, SIGNAL(toggled(bool)), this,
+        SLOT(enableDisableContinuousSpatialbutton(bool)));
+    connect(keyPositionCaptureCheck, SIGNAL(toggled(bool)), this,
+        SLOT(enableDisableContinuousSpatialbutton(bool)));
+    connect(continuousCaptureCheck, SIGNAL(toggled(bool)), this,
+        SLOT(enableDisablePositionSelectionSlider(bool)));
+    connect(planarCaptureCheck, SIGNAL(stateChanged(int)), this,
+        SLOT(enableDisableStartRecordingAndResetButton(int)));
+    connect(spatialCaptureCheck, SIGNAL(stateChanged(int)), this,
+        SLOT(enableDisableStartRecordingAndResetButton(int)));
+    connect(exportButton, SIGNAL(clicked(bool)), this, SLOT(saveFile(bool)));
+    connect(resetKeyPositionButton, SIGNAL(pressed()), this, SLOT(intermediateReset()));
+    connect(resetContinuousButton, SIGNAL(pressed()), this, SLOT(continuousReset()));
+    connect(resetViewButton, SIGNAL(pressed()), glWidget, SLOT(resetInteraction()));
+}
+
+void mainDialog::updateDensityLabel(int) { }
+void mainDialog::updateObjectSizeLabel(int) { }
+void mainDialog::enableDisableStartRecordingAndResetButton(int) { }
+void mainDialog::enableDisableContinuousSpatialbutton(bool) { }
+void mainDialog::enableDisablePositionSelectionSlider(bool) { }
+void mainDialog::enableDisableGroup4(int) { }
+void mainDialog::enableDisableObjectSize(int) { }
+void mainDialog::enableDisableApproximationSpinBox(int) { }
+void mainDialog::enableDisableInterpoaltionSpinBox(int) { }
+void mainDialog::saveFile(bool) { }
+void mainDialog::intermediateReset() { }
+void mainDialog::continuousReset() { }
+
+} // namespace Kinect

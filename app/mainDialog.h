@@ -1,0 +1,127 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QCheckBox;
+class QGridLayout;
+class QGroupBox;
+class QHBoxLayout;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QScrollArea;
+class QSlider;
+class QSpinBox;
+class QVBoxLayout;
+class QWidget;
+class GLWidget;
+
+namespace Kinect {
+
+class Sensor;
+class colorThread;
+class skeletonThread;
+
+// The one main window: the colour and skeleton views on top, the 3D view with
+// its position row below, and the four control groups. The constructor builds
+// the whole widget tree, creates the sensor and the two polling threads and
+// makes every connection. The 3D view and the sensor reach the controls
+// through mainDialogInstance and the public members below.
+class mainDialog : public QMainWindow {
+    Q_OBJECT
+public:
+    mainDialog();
+    ~mainDialog() override;
+
+public Q_SLOTS:
+    void updateDensityLabel(int value);
+    void updateObjectSizeLabel(int value);
+    void enableDisableStartRecordingAndResetButton(int);
+    void enableDisableContinuousSpatialbutton(bool);
+    void enableDisablePositionSelectionSlider(bool);
+    void enableDisableGroup4(int);
+    void enableDisableObjectSize(int);
+    void enableDisableApproximationSpinBox(int);
+    void enableDisableInterpoaltionSpinBox(int);
+    void saveFile(bool);
+    void intermediateReset();
+    void continuousReset();
+
+public:
+    QWidget *centralWidget;
+    QLabel *colorLabel;
+    QScrollArea *colorScrollArea;
+    Sensor *sensor;
+    QLabel *skeletonLabel;
+    QScrollArea *skeletonScrollArea;
+    GLWidget *glWidget;
+    QScrollArea *glScrollArea;
+    QSlider *positionSlider;
+    QLabel *positionLabel;
+    QPushButton *selectPositionButton;
+    QPushButton *selectShownPositionsButton;
+    QGroupBox *captureGroup;
+    QGroupBox *settingsGroup;
+    QGroupBox *motionTypeGroup;
+    QGroupBox *motionPropertiesGroup;
+    QCheckBox *planarCaptureCheck;
+    QCheckBox *spatialCaptureCheck;
+    QCheckBox *continuousCaptureCheck;
+    QCheckBox *keyPositionCaptureCheck;
+    QCheckBox *startRecordingCheck;
+    QPushButton *exportButton;
+    QPushButton *resetKeyPositionButton;
+    QPushButton *resetContinuousButton;
+    QPushButton *resetViewButton;
+    QCheckBox *screwCheck;
+    QCheckBox *bezierCheck;
+    QCheckBox *approximationCheck;
+    QCheckBox *interpolationCheck;
+    QCheckBox *keyPositionsCheck;
+    QCheckBox *continuousMotionCheck;
+    QLabel *approximationDegreeLabel;
+    QSpinBox *approximationDegreeSpin;
+    QLabel *interpolationDegreeLabel;
+    QSpinBox *interpolationDegreeSpin;
+    QCheckBox *trajectoryCheck;
+    QCheckBox *framesCheck;
+    QCheckBox *objectCheck;
+    QCheckBox *whiteBackgroundCheck;
+    QSlider *densitySlider;
+    QLabel *densityLabel;
+    QLabel *densityValueLabel;
+    QSlider *objectSizeSlider;
+    QLabel *objectSizeLabel;
+    QLabel *objectSizeValueLabel;
+    QMenu *fileMenu;
+    QAction *exitAction;
+    QVBoxLayout *mainLayout;
+    QHBoxLayout *topRowLayout;
+    QVBoxLayout *leftColumnLayout;
+    QHBoxLayout *positionRowLayout;
+    QHBoxLayout *bottomRowLayout;
+    QGridLayout *controlGridLayout;
+    QGridLayout *captureLayout;
+    QVBoxLayout *settingsLayout;
+    QGridLayout *motionTypeLayout;
+    QHBoxLayout *approximationDegreeLayout;
+    QHBoxLayout *interpolationDegreeLayout;
+    QVBoxLayout *motionPropertiesLayout;
+    QHBoxLayout *densityRowLayout;
+    QVBoxLayout *densityLayout;
+    QHBoxLayout *objectSizeRowLayout;
+    QVBoxLayout *objectSizeLayout;
+    colorThread *colorFrameThread;
+    skeletonThread *skeletonFrameThread;
+
+private:
+    void buildWidgetTree();
+    void makeConnections();
+};
+
+} // namespace Kinect
+
+// The process-wide main window; null until main() has constructed it, and
+// null again once it is gone. Readers check it before use.
+extern Kinect::mainDialog *mainDialogInstance;

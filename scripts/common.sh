@@ -1,0 +1,45 @@
+# Shared by scripts/run, scripts/test and scripts/bench: package installation
+# and the CMake build. Source it; do not run it.
+
+HANDMOTION_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# Debian packages needed to build and run the program.
+HANDMOTION_BUILD_PACKAGES=(cmake make g++ pkg-config qtbase5-dev libqt5opengl5-dev
+    libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri fonts-dejavu-core)
+
+# ensure_packages PKG...: installs the packages that are not installed yet.
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing Debian packages: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null 2>&1; then
+            sudo=(sudo)
+        else
+            echo "error: need root or sudo to install: ${missing[*]}" >&2
+            return 1
+        fi
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq || return 1
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || return 1
+}
+
+# build_tree DIR BUILD_TYPE [CMAKE ARGS...]: configures (once) and builds.
+build_tree() {
+    local dir="$1" type="$2"
+    shift 2
+    if [ ! -f "$dir/CMakeCache.txt" ]; then
+        cmake -S "$HANDMOTION_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null || return 1
+    else
+        cmake "$dir" "$@" >/dev/null || return 1
+    fi
+    cmake --build "$dir" -j2
+}

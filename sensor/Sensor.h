@@ -1,0 +1,68 @@
+#pragma once
+
+#include "algebra/DualQuaternion.h"
+
+#include <QObject>
+#include <QVector3D>
+
+#include <vector>
+
+class QLabel;
+class QPainter;
+class QPixmap;
+class KeyPoseList;
+
+struct IKinectSensor;
+struct IColorFrameReader;
+struct ICoordinateMapper;
+struct IBodyFrameReader;
+struct IBody;
+
+namespace Kinect {
+
+class colorDisplay;
+
+// The program's one connection to the camera, and the owner of the two pose
+// lists that capture fills: the key positions and the continuously captured
+// positions. Lives on the GUI thread; its slots are reached through queued
+// connections from the polling threads, so camera calls, the lists and the
+// widgets are touched by the GUI thread alone.
+class Sensor : public QObject {
+    Q_OBJECT
+public:
+    Sensor(QLabel *colorLabel, QLabel *skeletonLabel);
+    ~Sensor() override;
+
+    std::vector<DualQuaternion> keyPositions() const;
+    std::vector<DualQuaternion> continuousPositions() const;
+    void addKeyPosition(const DualQuaternion &pose);
+    void clearKeyPositions();
+    void clearContinuousPositions();
+
+public Q_SLOTS:
+    void updateColorFrame();
+    void updateSkeletonFrame();
+    void StoreKeyPosition(bool);
+
+private:
+    void startUp();
+
+    IKinectSensor *kinectSensor = nullptr;
+    IColorFrameReader *colorFrameReader = nullptr;
+    ICoordinateMapper *coordinateMapper = nullptr;
+    IBodyFrameReader *bodyFrameReader = nullptr;
+    unsigned char *colorBuffer = nullptr;
+    colorDisplay *colorPresenter = nullptr;
+    QLabel *colorLabel = nullptr;
+    QLabel *skeletonLabel = nullptr;
+    QPixmap *overlayPixmap = nullptr;
+    QPainter *overlayPainter = nullptr;
+    double referencePoints[2][4] = {};
+    QVector3D handCentre;
+    QVector3D handTip;
+    QVector3D thumbTip;
+    KeyPoseList *keyPositionList = nullptr;
+    KeyPoseList *continuousList = nullptr;
+};
+
+} // namespace Kinect

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QOpenGLFunctions>
+#include <QOpenGLWidget>
+#include <QPointF>
+
+class MScrewMotion;
+class MBezierMotion;
+class MRBSplineMotion;
+class MRBSplineInterpolation;
+class MContinuousMotion;
+class QMouseEvent;
+
+// The 3D view: keeps one motion object per selected kind, feeds each with the
+// sensor's poses and the window's display settings in every paint, and draws
+// the scene with fixed-function OpenGL. The camera (perspective while a
+// capture mode is checked, mouse rotation and translation) lives here too.
+class GLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
+    Q_OBJECT
+public:
+    explicit GLWidget(QWidget *parent = nullptr);
+    ~GLWidget() override;
+
+    void resetKeyPositionMotions();
+    void resetContinuousMotion();
+
+public Q_SLOTS:
+    void updateSelectedPosition(int index);
+    void updateDensity(int);
+    void updateGLToPlot(int);
+    void updateApproximationDegree(int degree);
+    void updateInterpolationDegree(int degree);
+    void resetInteraction();
+    void storeKeyPositionsInGLWidget(bool);
+    void storeAllKeyPositionsInGLWidget(bool);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void initializeGL() override;
+    void resizeGL(int width, int height) override;
+    void paintGL() override;
+
+public:
+    // Camera state, in scene units and degrees.
+    int viewHeight = 0;
+    int viewWidth = 0;
+    int pressedButton = 0;
+    QPointF lastMousePosition;
+    QPointF currentMousePosition;
+    double rotationX = 0.0;
+    double rotationY = 0.0;
+    double rotationZ = 0.0;
+    double translationX = 0.0;
+    double translationY = 0.0;
+    double translationZ = 0.0;
+
+    // One object per selected kind, owned by the view; null when unselected.
+    MScrewMotion *screwMotion = nullptr;
+    MBezierMotion *bezierMotion = nullptr;
+    MRBSplineMotion *approximationMotion = nullptr;
+    MRBSplineInterpolation *interpolationMotion = nullptr;
+    MContinuousMotion *continuousMotion = nullptr;
+};
