@@ -1,17 +1,22 @@
 #include "app/mainDialog.h"
 
+#include "app/KeyPositionExport.h"
 #include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
 #include "view/GLWidget.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSlider>
@@ -99,8 +104,8 @@ mainDialog::mainDialog()
     colorFrameThread = new colorThread(this);
     skeletonFrameThread = new skeletonThread(this);
     connect(colorFrameThread, SIGNAL(updatedColorFrame()), sensor, SLOT(updateColorFrame()));
-    connect(skeletonFrameThread, SIGNAL(updatedSkeletonFrame()), sensor,
-        SLOT(updateSkeletonFrame()));
+    connect(
+        skeletonFrameThread, SIGNAL(updatedSkeletonFrame()), sensor, SLOT(updateSkeletonFrame()));
     colorFrameThread->start(QThread::InheritPriority);
     skeletonFrameThread->start(QThread::InheritPriority);
 
@@ -233,7 +238,8 @@ void mainDialog::buildWidgetTree()
     objectCheck = checkBox(motionPropertiesGroup, tr("Object"), false);
     motionPropertiesLayout->addWidget(objectCheck);
     motionPropertiesLayout->addStretch(1);
-    whiteBackgroundCheck = checkBox(motionPropertiesGroup, QStringLiteral("White background"), true);
+    whiteBackgroundCheck
+        = checkBox(motionPropertiesGroup, QStringLiteral("White background"), true);
     motionPropertiesLayout->addWidget(whiteBackgroundCheck);
     motionPropertiesLayout->addStretch(1);
 
@@ -291,22 +297,19 @@ void mainDialog::makeConnections()
     connect(approximationCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
     connect(interpolationCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
     connect(keyPositionsCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
-    connect(continuousMotionCheck, SIGNAL(stateChanged(int)), glWidget,
-        SLOT(updateGLToPlot(int)));
-    connect(whiteBackgroundCheck, SIGNAL(stateChanged(int)), glWidget,
-        SLOT(updateGLToPlot(int)));
+    connect(continuousMotionCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
+    connect(whiteBackgroundCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
     connect(screwCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
     connect(bezierCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
     connect(approximationCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
     connect(interpolationCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
-    connect(continuousMotionCheck, SIGNAL(stateChanged(int)), this,
-        SLOT(enableDisableGroup4(int)));
+    connect(continuousMotionCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
     connect(screwCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableObjectSize(int)));
     connect(bezierCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableObjectSize(int)));
-    connect(approximationCheck, SIGNAL(stateChanged(int)), this,
-        SLOT(enableDisableObjectSize(int)));
-    connect(interpolationCheck, SIGNAL(stateChanged(int)), this,
-        SLOT(enableDisableObjectSize(int)));
+    connect(
+        approximationCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableObjectSize(int)));
+    connect(
+        interpolationCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableObjectSize(int)));
     connect(objectCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableObjectSize(int)));
     connect(approximationCheck, SIGNAL(stateChanged(int)), this,
         SLOT(enableDisableApproximationSpinBox(int)));
@@ -319,8 +322,7 @@ void mainDialog::makeConnections()
     connect(trajectoryCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
     connect(framesCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
     connect(objectCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
-    connect(positionSlider, SIGNAL(sliderMoved(int)), glWidget,
-        SLOT(updateSelectedPosition(int)));
+    connect(positionSlider, SIGNAL(sliderMoved(int)), glWidget, SLOT(updateSelectedPosition(int)));
     connect(objectSizeSlider, SIGNAL(sliderMoved(int)), glWidget, SLOT(updateGLToPlot(int)));
     connect(objectSizeSlider, SIGNAL(sliderMoved(int)), this, SLOT(updateObjectSizeLabel(int)));
     connect(selectPositionButton, SIGNAL(clicked(bool)), glWidget,
@@ -343,17 +345,150 @@ void mainDialog::makeConnections()
     connect(resetViewButton, SIGNAL(pressed()), glWidget, SLOT(resetInteraction()));
 }
 
-void mainDialog::updateDensityLabel(int) { }
-void mainDialog::updateObjectSizeLabel(int) { }
-void mainDialog::enableDisableStartRecordingAndResetButton(int) { }
-void mainDialog::enableDisableContinuousSpatialbutton(bool) { }
-void mainDialog::enableDisablePositionSelectionSlider(bool) { }
-void mainDialog::enableDisableGroup4(int) { }
-void mainDialog::enableDisableObjectSize(int) { }
-void mainDialog::enableDisableApproximationSpinBox(int) { }
-void mainDialog::enableDisableInterpoaltionSpinBox(int) { }
-void mainDialog::saveFile(bool) { }
-void mainDialog::intermediateReset() { }
-void mainDialog::continuousReset() { }
+void mainDialog::updateDensityLabel(int value)
+{
+    densityValueLabel->setText(QStringLiteral("%1 %").arg(value));
+}
+
+void mainDialog::updateObjectSizeLabel(int value)
+{
+    objectSizeValueLabel->setText(QStringLiteral("%1 %").arg(value));
+}
+
+// Planar and spatial capture exclude each other; recording is possible while
+// one of them is checked.
+void mainDialog::enableDisableStartRecordingAndResetButton(int)
+{
+    if (planarCaptureCheck->isChecked()) {
+        spatialCaptureCheck->setEnabled(false);
+        startRecordingCheck->setEnabled(true);
+    } else if (spatialCaptureCheck->isChecked()) {
+        planarCaptureCheck->setEnabled(false);
+        startRecordingCheck->setEnabled(true);
+    } else if (!planarCaptureCheck->isEnabled()) {
+        planarCaptureCheck->setEnabled(true);
+        startRecordingCheck->setEnabled(false);
+    } else if (!spatialCaptureCheck->isEnabled()) {
+        spatialCaptureCheck->setEnabled(true);
+        startRecordingCheck->setEnabled(false);
+    }
+}
+
+// Continuous and key-position capture exclude each other; the planar/spatial
+// choice is open while one of them is checked. Disabling never unchecks.
+void mainDialog::enableDisableContinuousSpatialbutton(bool)
+{
+    if (continuousCaptureCheck->isChecked()) {
+        planarCaptureCheck->setEnabled(true);
+        spatialCaptureCheck->setEnabled(true);
+        keyPositionCaptureCheck->setEnabled(false);
+    } else if (!keyPositionCaptureCheck->isChecked()) {
+        planarCaptureCheck->setEnabled(false);
+        spatialCaptureCheck->setEnabled(false);
+        keyPositionCaptureCheck->setEnabled(true);
+    }
+
+    if (keyPositionCaptureCheck->isChecked()) {
+        planarCaptureCheck->setEnabled(true);
+        spatialCaptureCheck->setEnabled(true);
+        continuousCaptureCheck->setEnabled(false);
+    } else if (!continuousCaptureCheck->isChecked()) {
+        planarCaptureCheck->setEnabled(false);
+        spatialCaptureCheck->setEnabled(false);
+        continuousCaptureCheck->setEnabled(true);
+    }
+}
+
+void mainDialog::enableDisablePositionSelectionSlider(bool)
+{
+    const bool continuous = continuousCaptureCheck->isChecked();
+    positionSlider->setEnabled(continuous);
+    selectPositionButton->setEnabled(continuous);
+    selectShownPositionsButton->setEnabled(continuous);
+}
+
+void mainDialog::enableDisableGroup4(int)
+{
+    const bool anyMotion = screwCheck->isChecked() || bezierCheck->isChecked()
+        || approximationCheck->isChecked() || interpolationCheck->isChecked()
+        || continuousMotionCheck->isChecked();
+    trajectoryCheck->setEnabled(anyMotion);
+    framesCheck->setEnabled(anyMotion);
+    objectCheck->setEnabled(anyMotion);
+    densitySlider->setEnabled(anyMotion);
+}
+
+// The continuous motion does not count: it draws its model unscaled.
+void mainDialog::enableDisableObjectSize(int)
+{
+    const bool anyComputed = screwCheck->isChecked() || bezierCheck->isChecked()
+        || approximationCheck->isChecked() || interpolationCheck->isChecked();
+    objectSizeSlider->setEnabled(objectCheck->isChecked() && anyComputed);
+}
+
+void mainDialog::enableDisableApproximationSpinBox(int)
+{
+    approximationDegreeSpin->setEnabled(approximationCheck->isChecked());
+}
+
+void mainDialog::enableDisableInterpoaltionSpinBox(int)
+{
+    interpolationDegreeSpin->setEnabled(interpolationCheck->isChecked());
+}
+
+namespace {
+
+    void uncheckDrawingOptions(QCheckBox *trajectory, QCheckBox *frames, QCheckBox *object)
+    {
+        for (QCheckBox *box : { trajectory, frames, object })
+            if (box->isChecked())
+                box->setChecked(false);
+    }
+
+} // namespace
+
+void mainDialog::saveFile(bool)
+{
+    const QString proposed = proposedExportFileName(QDateTime::currentDateTime());
+    QString fileName
+        = QFileDialog::getSaveFileName(this, tr("Save Data"), proposed, QStringLiteral("*.xml"));
+    if (fileName.isEmpty())
+        return;
+    fileName = exportFileNameWithSuffix(fileName);
+    const std::vector<DualQuaternion> positions = sensor->keyPositions();
+    if (positions.empty())
+        return;
+    QString reason;
+    if (!appendKeyPositions(fileName, positions, &reason)) {
+        // Saying nothing here would let the user believe the positions were
+        // saved; they stay in the list either way.
+        QMessageBox::warning(this, tr("Export failed"),
+            tr("The key positions could not be written to \"%1\": %2.\n"
+               "They are still held and can be exported again.")
+                .arg(QDir::toNativeSeparators(fileName), reason));
+    }
+}
+
+void mainDialog::intermediateReset()
+{
+    if (keyPositionsCheck->isChecked()) {
+        uncheckDrawingOptions(trajectoryCheck, framesCheck, objectCheck);
+        approximationDegreeSpin->setValue(3);
+        interpolationDegreeSpin->setValue(3);
+        keyPositionsCheck->setChecked(false);
+    }
+    glWidget->resetKeyPositionMotions();
+    sensor->clearKeyPositions();
+}
+
+void mainDialog::continuousReset()
+{
+    if (continuousMotionCheck->isChecked()) {
+        uncheckDrawingOptions(trajectoryCheck, framesCheck, objectCheck);
+        continuousMotionCheck->setChecked(false);
+    }
+    glWidget->resetContinuousMotion();
+    sensor->clearContinuousPositions();
+}
 
 } // namespace Kinect
