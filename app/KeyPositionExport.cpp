@@ -66,7 +66,7 @@ bool appendKeyPositions(
             *errorMessage = file.errorString();
         return false;
     }
-    const qint64 oldSize = file.size();
+    const qint64 oldSize = file.isSequential() ? 0 : file.size();
 
     QTextStream out(&file);
     writeBlock(out, positions);
@@ -78,7 +78,8 @@ bool appendKeyPositions(
     if (!ok) {
         reason = file.errorString();
         // Leave an existing file exactly as it was rather than with half a block.
-        file.resize(oldSize);
+        if (!file.isSequential())
+            file.resize(oldSize);
     }
     file.close();
     if (ok && file.error() != QFileDevice::NoError) {

@@ -1,0 +1,354 @@
+// The key-position export: the exact text, appending, file names, locales,
+// and an unwritable target that must be reported, not passed over.
+#include "app/KeyPositionExport.h"
+#include "app/mainDialog.h"
+#include "sensor/Sensor.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QLocale>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <clocale>
+#include <functional>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+DualQuaternion pose(double angleDegrees, double tx, double ty, double tz)
+{
+    const double h = angleDegrees * M_PI / 360.0;
+    const double q[4] = { 0.0, std::sin(h), 0.0, std::cos(h) };
+    const double t[4] = { tx, ty, tz, 0.0 };
+    return DualQuaternion::fromRotationTranslation(q, t);
+}
+
+const double identityQ[4] = { 0, 0, 0, 1 };
+const double noTranslation[4] = { 0, 0, 0, 0 };
+
+QStringList linesOf(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QStringList lines = QString::fromLatin1(file.readAll()).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// Reads the positions back from export text, as a consumer of the file would.
+std::vector<DualQuaternion> parsePositions(const QStringList &lines)
+{
+    static const QRegularExpression element(QStringLiteral(
+        "^\\t<Element1 Attribute= Dual Quaternion \\d+:>\\(([^)]*)\\) \\(([^)]*)\\)</Element>$"));
+    std::vector<DualQuaternion> poses;
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = element.match(line);
+        if (!match.hasMatch())
+            continue;
+        double real[4], dual[4];
+        const QStringList r = match.captured(1).split(QLatin1Char(','));
+        const QStringList d = match.captured(2).split(QLatin1Char(','));
+        if (r.size() != 4 || d.size() != 4)
+            return {};
+        for (int i = 0; i < 4; ++i) {
+            real[i] = r[i].toDouble();
+            dual[i] = d[i].toDouble();
+        }
+        poses.emplace_back(real, dual);
+    }
+    return poses;
+}
+
+// Runs `act` while a modal dialog of type T opens; `answer` handles it.
+template <typename T>
+bool answerNextModal(const std::function<void(T *)> &answer, const std::function<void()> &act)
+{
+    bool answered = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<T *>(QApplication::activeModalWidget())) {
+            poll.stop();
+            answered = true;
+            answer(dialog);
+        }
+    });
+    poll.start();
+    act();
+    poll.stop();
+    return answered;
+}
+
+} // namespace
+
+class TestExport : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void identityPoseLine();
+    void numbersAreWrittenLikePrintfG_data();
+    void numbersAreWrittenLikePrintfG();
+    void threePositionsGiveElevenLines();
+    void twoExportsAppendInOrder();
+    void roundTripKeepsSixSignificantDigits();
+    void suffixRule_data();
+    void suffixRule();
+    void proposedNameFromTimeStamp();
+    void decimalPointIgnoresTheUserLocale();
+    void unwritableTargetFailsWithAReason();
+    void saveFileAsksWithTheProposedNameAndWrites();
+    void saveFileWithNoPositionsCreatesNothing();
+    void saveFileWarnsWhenTheTargetIsNotWritable();
+
+private:
+    QTemporaryDir dir;
+};
+
+void TestExport::initTestCase() { QVERIFY(dir.isValid()); }
+
+void TestExport::identityPoseLine()
+{
+    const std::vector<DualQuaternion> positions
+        = { DualQuaternion::fromRotationTranslation(identityQ, noTranslation) };
+    const QString text = keyPositionExportText(positions);
+    QCOMPARE(text,
+        QStringLiteral("<!--XML Document>\n"
+                       "<?XML version='1.0' encodings='us-ascii'>\n"
+                       "<Position1>\n"
+                       "\t<Element1 Attribute= Dual Quaternion 1:>(0,0,0,1) (0,0,0,0)</Element>\n"
+                       "</Position>\n"));
+}
+
+void TestExport::numbersAreWrittenLikePrintfG_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("six digits") << 0.70710678118 << "0.707107";
+    QTest::newRow("trailing zeros dropped") << 0.25 << "0.25";
+    QTest::newRow("small uses exponent") << 0.0000123456 << "1.23456e-05";
+    QTest::newRow("large uses exponent") << 1234567.0 << "1.23457e+06";
+    QTest::newRow("below the exponent limit") << 123456.0 << "123456";
+    QTest::newRow("negative") << -0.5 << "-0.5";
+}
+
+void TestExport::numbersAreWrittenLikePrintfG()
+{
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    const double real[4] = { value, 0, 0, 1 };
+    const double dual[4] = { 0, 0, 0, 0 };
+    const QString block = keyPositionExportText({ DualQuaternion(real, dual) });
+    QVERIFY2(block.contains(QStringLiteral(":>(") + text + QStringLiteral(",0,0,1)")),
+        qPrintable(block));
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%g", value);
+    QCOMPARE(text, QString::fromLatin1(expected));
+}
+
+void TestExport::threePositionsGiveElevenLines()
+{
+    const QString fileName = dir.filePath(QStringLiteral("three.xml"));
+    QVERIFY(appendKeyPositions(
+        fileName, { pose(0, 0, 0, 0), pose(30, 0.1, 0.2, 0.3), pose(60, -1, 2, 0.5) }));
+    const QStringList lines = linesOf(fileName);
+    QCOMPARE(lines.size(), 11);
+    QCOMPARE(lines[0], QStringLiteral("<!--XML Document>"));
+    QCOMPARE(lines[1], QStringLiteral("<?XML version='1.0' encodings='us-ascii'>"));
+    for (int k = 1; k <= 3; ++k) {
+        QCOMPARE(lines[3 * k - 1], QStringLiteral("<Position%1>").arg(k));
+        QVERIFY(lines[3 * k].startsWith(
+            QStringLiteral("\t<Element1 Attribute= Dual Quaternion %1:>(").arg(k)));
+        QVERIFY(lines[3 * k].endsWith(QStringLiteral(")</Element>")));
+        QCOMPARE(lines[3 * k + 1], QStringLiteral("</Position>"));
+    }
+}
+
+void TestExport::twoExportsAppendInOrder()
+{
+    const QString fileName = dir.filePath(QStringLiteral("twice.xml"));
+    QVERIFY(appendKeyPositions(fileName, { pose(10, 1, 0, 0) }));
+    QVERIFY(appendKeyPositions(fileName, { pose(20, 2, 0, 0), pose(30, 3, 0, 0) }));
+    const QStringList lines = linesOf(fileName);
+    QCOMPARE(lines.size(), 5 + 8);
+    QCOMPARE(lines[5], QStringLiteral("<!--XML Document>"));
+    const std::vector<DualQuaternion> back = parsePositions(lines);
+    QCOMPARE(back.size(), size_t(3));
+    QVERIFY(qAbs(back[0].dualPart().x() - pose(10, 1, 0, 0).dualPart().x()) < 1e-5);
+    QVERIFY(qAbs(back[2].dualPart().x() - pose(30, 3, 0, 0).dualPart().x()) < 1e-5);
+    QCOMPARE(lines[7], QStringLiteral("<Position1>"));
+    QCOMPARE(lines[10], QStringLiteral("<Position2>"));
+}
+
+void TestExport::roundTripKeepsSixSignificantDigits()
+{
+    std::vector<DualQuaternion> positions;
+    for (int i = 0; i < 25; ++i)
+        positions.push_back(pose(i * 14.7 - 170, 0.013 * i - 0.2, 1.5 - 0.07 * i, 0.9 + i * 1e-3));
+    const QString fileName = dir.filePath(QStringLiteral("roundtrip.xml"));
+    QVERIFY(appendKeyPositions(fileName, positions));
+    const std::vector<DualQuaternion> back = parsePositions(linesOf(fileName));
+    QCOMPARE(back.size(), positions.size());
+    for (size_t i = 0; i < positions.size(); ++i) {
+        const Quaternion parts[2][2] = { { positions[i].realPart(), back[i].realPart() },
+            { positions[i].dualPart(), back[i].dualPart() } };
+        for (const auto &pair : parts)
+            for (int c = 0; c < 4; ++c) {
+                const double a = pair[0].data()[c], b = pair[1].data()[c];
+                QVERIFY2(qAbs(a - b) <= 5e-6 * qMax(1e-300, qAbs(a)) || qAbs(a) < 1e-300,
+                    qPrintable(QStringLiteral("%1 vs %2").arg(a, 0, 'g', 17).arg(b, 0, 'g', 17)));
+            }
+    }
+}
+
+void TestExport::suffixRule_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("none") << "/tmp/a/positions"
+                          << "/tmp/a/positions.xml";
+    QTest::newRow("xml kept") << "/tmp/a/positions.xml"
+                              << "/tmp/a/positions.xml";
+    QTest::newRow("other kept") << "/tmp/a/positions.txt"
+                                << "/tmp/a/positions.txt";
+    QTest::newRow("trailing dot") << "/tmp/a/positions."
+                                  << "/tmp/a/positions..xml";
+    QTest::newRow("dotted folder") << "/tmp/a.b/positions"
+                                   << "/tmp/a.b/positions.xml";
+}
+
+void TestExport::suffixRule()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    QCOMPARE(exportFileNameWithSuffix(chosen), written);
+}
+
+void TestExport::proposedNameFromTimeStamp()
+{
+    const QDateTime time(QDate(2016, 3, 1), QTime(14, 5, 9));
+    QCOMPARE(proposedExportFileName(time), QStringLiteral("Dual Quaternion-2016_03_01-14_05_09"));
+    const QDateTime evening(QDate(2026, 12, 31), QTime(23, 59, 58));
+    QCOMPARE(
+        proposedExportFileName(evening), QStringLiteral("Dual Quaternion-2026_12_31-23_59_58"));
+}
+
+void TestExport::decimalPointIgnoresTheUserLocale()
+{
+    const QLocale previous;
+    const std::string previousC = std::setlocale(LC_ALL, nullptr);
+    for (const char *name : { "de_DE", "fr_FR" }) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+        std::setlocale(LC_ALL, (std::string(name) + ".UTF-8").c_str());
+        const QString text = keyPositionExportText({ pose(45, 0.125, -2.5, 0.75) });
+        QVERIFY2(text.contains(QStringLiteral("0.92388")), qPrintable(text));
+        QVERIFY2(!text.contains(QLatin1Char(';')) && !text.contains(QStringLiteral("0,9")),
+            qPrintable(text));
+    }
+    QLocale::setDefault(previous);
+    std::setlocale(LC_ALL, previousC.c_str());
+}
+
+void TestExport::unwritableTargetFailsWithAReason()
+{
+    if (geteuid() == 0) {
+        // Root writes through permission bits; a full device still fails
+        // the same way: /dev/full accepts the open and refuses every write.
+        QString reason;
+        QVERIFY(!appendKeyPositions(QStringLiteral("/dev/full"), { pose(0, 0, 0, 0) }, &reason));
+        QVERIFY2(!reason.isEmpty(), "a failed export gives its reason");
+        return;
+    }
+    const QString folder = dir.filePath(QStringLiteral("locked"));
+    QVERIFY(QDir().mkpath(folder));
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    QString reason;
+    QVERIFY(!appendKeyPositions(folder + QStringLiteral("/x.xml"), { pose(0, 0, 0, 0) }, &reason));
+    QVERIFY(!reason.isEmpty());
+    QVERIFY(!QFile::exists(folder + QStringLiteral("/x.xml")));
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestExport::saveFileAsksWithTheProposedNameAndWrites()
+{
+    Kinect::mainDialog window;
+    window.sensor->addKeyPosition(pose(0, 0, 0, 0));
+    window.sensor->addKeyPosition(pose(90, 0.1, 0, 0));
+    const QString chosen = dir.filePath(QStringLiteral("from-dialog"));
+    QString title, proposed, filter;
+    const bool answered = answerNextModal<QFileDialog>(
+        [&](QFileDialog *dialog) {
+            title = dialog->windowTitle();
+            proposed = dialog->selectedFiles().value(0);
+            filter = dialog->nameFilters().join(QLatin1Char(';'));
+            dialog->selectFile(chosen);
+            static_cast<QDialog *>(dialog)->accept();
+        },
+        [&] { window.saveFile(false); });
+    QVERIFY(answered);
+    QCOMPARE(title, QStringLiteral("Save Data"));
+    QCOMPARE(filter, QStringLiteral("*.xml"));
+    QVERIFY2(QFileInfo(proposed).fileName().contains(QRegularExpression(
+                 QStringLiteral("^Dual Quaternion-\\d{4}_\\d\\d_\\d\\d-\\d\\d_\\d\\d_\\d\\d"))),
+        qPrintable(proposed));
+    QCOMPARE(linesOf(chosen + QStringLiteral(".xml")).size(), 8);
+    QCOMPARE(window.sensor->keyPositions().size(), size_t(2));
+}
+
+void TestExport::saveFileWithNoPositionsCreatesNothing()
+{
+    Kinect::mainDialog window;
+    const QString chosen = dir.filePath(QStringLiteral("empty.xml"));
+    const bool answered = answerNextModal<QFileDialog>(
+        [&](QFileDialog *dialog) {
+            dialog->selectFile(chosen);
+            static_cast<QDialog *>(dialog)->accept();
+        },
+        [&] { window.saveFile(false); });
+    QVERIFY(answered);
+    QVERIFY(!QFile::exists(chosen));
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+}
+
+void TestExport::saveFileWarnsWhenTheTargetIsNotWritable()
+{
+    Kinect::mainDialog window;
+    window.sensor->addKeyPosition(pose(0, 0, 0, 0));
+    window.sensor->addKeyPosition(pose(30, 0, 0.2, 0));
+    // Nobody, root included, may create files in /proc.
+    const QString target = QStringLiteral("/proc/handmotion-positions.xml");
+    QString warning;
+    bool warned = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+            // done() skips the dialog's own checks (such as asking before
+            // replacing an existing file): the name goes to the export as is.
+            dialog->selectFile(target);
+            static_cast<QDialog *>(dialog)->done(QDialog::Accepted);
+        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            warned = true;
+            warning = box->text();
+            box->accept();
+        }
+    });
+    poll.start();
+    window.saveFile(false);
+    poll.stop();
+    QVERIFY(warned);
+    QVERIFY2(warning.contains(target), qPrintable(warning));
+    QCOMPARE(window.sensor->keyPositions().size(), size_t(2));
+}
+
+QTEST_MAIN(TestExport)
+#include "tst_export.moc"
