@@ -1,6 +1,7 @@
 #include "algebra/DenseMatrix.h"
 
 #include <cmath>
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -9,20 +10,27 @@ DenseMatrix::DenseMatrix(int rows, int cols) { allocate(rows, cols); }
 DenseMatrix::DenseMatrix(const DenseMatrix &other)
 {
     allocate(other.rows, other.cols);
-    for (int i = 0; i < rows && data; ++i)
-        for (int j = 0; j < cols; ++j)
-            data[i][j] = other.data[i][j];
+    copyElementsFrom(other);
 }
+
+DenseMatrix::DenseMatrix(DenseMatrix &&other) noexcept { swap(other); }
 
 DenseMatrix &DenseMatrix::operator=(const DenseMatrix &other)
 {
     if (this == &other)
         return *this;
-    release();
-    allocate(other.rows, other.cols);
-    for (int i = 0; i < rows && data; ++i)
-        for (int j = 0; j < cols; ++j)
-            data[i][j] = other.data[i][j];
+    // Built aside first, so a failed allocation leaves this matrix as it was.
+    DenseMatrix copy(other);
+    swap(copy);
+    return *this;
+}
+
+DenseMatrix &DenseMatrix::operator=(DenseMatrix &&other) noexcept
+{
+    if (this != &other) {
+        release();
+        swap(other);
+    }
     return *this;
 }
 
@@ -36,12 +44,30 @@ void DenseMatrix::allocate(int r, int c)
     // A matrix with no rows or no columns holds no storage at all.
     if (rows < 1 || cols < 1)
         return;
-    data = new double *[rows];
-    for (int i = 0; i < rows; ++i)
-        data[i] = new double[cols];
+    double **rowArrays = new double *[rows]();
+    try {
+        for (int i = 0; i < rows; ++i)
+            rowArrays[i] = new double[cols];
+    } catch (...) {
+        // The row pointers were value-initialised: unallocated rows are null.
+        for (int i = 0; i < rows; ++i)
+            delete[] rowArrays[i];
+        delete[] rowArrays;
+        rows = 0;
+        cols = 0;
+        throw;
+    }
+    data = rowArrays;
 }
 
-void DenseMatrix::release()
+void DenseMatrix::copyElementsFrom(const DenseMatrix &other)
+{
+    for (int i = 0; i < rows && data; ++i)
+        for (int j = 0; j < cols; ++j)
+            data[i][j] = other.data[i][j];
+}
+
+void DenseMatrix::release() noexcept
 {
     if (data) {
         for (int i = 0; i < rows; ++i)
@@ -51,6 +77,13 @@ void DenseMatrix::release()
     data = nullptr;
     rows = 0;
     cols = 0;
+}
+
+void DenseMatrix::swap(DenseMatrix &other) noexcept
+{
+    std::swap(rows, other.rows);
+    std::swap(cols, other.cols);
+    std::swap(data, other.data);
 }
 
 void DenseMatrix::setZero()
@@ -75,16 +108,21 @@ DenseMatrix DenseMatrix::inverse(bool *ok) const
         return result;
     }
 
-    // Gauss-Jordan elimination in place with full pivoting, on a working copy.
-    std::vector<double> a(static_cast<size_t>(n) * n);
-    auto at = [&a, n](int i, int j) -> double & { return a[static_cast<size_t>(i) * n + j]; };
+    // Working copy a, element (i, j) at i * n + j; is/js record the pivot
+    // row and column of each step so the exchanges can be undone.
+    const std::size_t size = static_cast<std::size_t>(n);
+    std::vector<double> a(size * size);
+    auto at = [&a, size](int i, int j) -> double & {
+        return a[static_cast<std::size_t>(i) * size + static_cast<std::size_t>(j)];
+    };
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j)
             at(i, j) = data[i][j];
-    std::vector<int> is(n), js(n);
+    std::vector<int> is(size), js(size);
 
     for (int k = 0; k < n; ++k) {
-        // The first element of largest magnitude in row-by-row order wins.
+        // Row by row, column by column, strictly greater: the first element
+        // of largest magnitude wins a tie. A NaN never wins.
         double d = 0.0;
         for (int i = k; i < n; ++i)
             for (int j = k; j < n; ++j)
@@ -93,7 +131,7 @@ DenseMatrix DenseMatrix::inverse(bool *ok) const
                     is[k] = i;
                     js[k] = j;
                 }
-        // Any pivot that vanishes against 1.0 (|d| <= 2^-53) counts as zero.
+        // A pivot that vanishes against 1.0 (|d| <= 2^-53) counts as zero.
         if (d + 1.0 == 1.0)
             return result;
         if (is[k] != k)
@@ -116,6 +154,8 @@ DenseMatrix DenseMatrix::inverse(bool *ok) const
             if (i != k)
                 at(i, k) = -at(i, k) * at(k, k);
     }
+    // Row exchanges of the elimination become column exchanges of the
+    // inverse and vice versa, undone in reverse order.
     for (int k = n - 1; k >= 0; --k) {
         if (js[k] != k)
             for (int j = 0; j < n; ++j)
@@ -124,6 +164,12 @@ DenseMatrix DenseMatrix::inverse(bool *ok) const
             for (int i = 0; i < n; ++i)
                 std::swap(at(i, k), at(i, is[k]));
     }
+    // An infinite entry passes the pivot test and overflow can occur on the
+    // way; callers combine poses with every element unchecked, so a result
+    // that is not finite is reported like a singular one.
+    for (double v : a)
+        if (!std::isfinite(v))
+            return result;
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j)
             result.data[i][j] = at(i, j);

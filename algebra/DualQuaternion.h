@@ -2,6 +2,8 @@
 
 #include "algebra/Quaternion.h"
 
+#include <type_traits>
+
 class Matrix4;
 
 // A dual number real + ε·dual. Default construction gives (1, 0).
@@ -68,6 +70,10 @@ public:
 private:
     DualNumber m_c[4];
 };
+
+static_assert(
+    sizeof(DualQuaternion) == 8 * sizeof(double) && std::is_trivially_copyable_v<DualQuaternion>,
+    "a DualQuaternion is eight doubles in place, copied bitwise");
 
 // All eight doubles added pairwise.
 DualQuaternion operator+(const DualQuaternion &a, const DualQuaternion &b);

@@ -12,8 +12,8 @@ void KeyPoseList::appendFromMatrix(const Matrix4 &m, PoseMode mode)
     m_poses.push_back(poseFromMatrix(m, mode));
 }
 
-void KeyPoseList::appendFromPoints(const QVector3D &origin, const QVector3D &towardY,
-    const QVector3D &towardX, PoseMode mode)
+void KeyPoseList::appendFromPoints(
+    const QVector3D &origin, const QVector3D &towardY, const QVector3D &towardX, PoseMode mode)
 {
     const Matrix4 frame = frameFromPoints(origin, towardY, towardX, mode);
     m_poses.push_back(poseFromMatrix(frame, mode));

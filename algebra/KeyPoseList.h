@@ -18,8 +18,8 @@ public:
     // Adds poseFromMatrix(m, mode): exactly one pose whatever the mode.
     void appendFromMatrix(const Matrix4 &m, PoseMode mode);
     // Adds poseFromMatrix(frameFromPoints(origin, towardY, towardX, mode), mode).
-    void appendFromPoints(const QVector3D &origin, const QVector3D &towardY,
-        const QVector3D &towardX, PoseMode mode);
+    void appendFromPoints(
+        const QVector3D &origin, const QVector3D &towardY, const QVector3D &towardX, PoseMode mode);
     void setPoses(std::vector<DualQuaternion> poses);
     std::vector<DualQuaternion> poses() const;
     // A copy of pose i; throws std::out_of_range("invalid vector<T> subscript")

@@ -25,3 +25,13 @@ public:
 private:
     double m_m[16] = {};
 };
+
+// Exact, all sixteen elements.
+inline bool operator==(const Matrix4 &a, const Matrix4 &b)
+{
+    for (int i = 0; i < 16; ++i)
+        if (a.data()[i] != b.data()[i])
+            return false;
+    return true;
+}
+inline bool operator!=(const Matrix4 &a, const Matrix4 &b) { return !(a == b); }

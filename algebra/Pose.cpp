@@ -15,8 +15,8 @@ const QVector3D unitZ(0.0f, 0.0f, 1.0f);
 
 } // namespace
 
-Matrix4 frameFromPoints(const QVector3D &origin, const QVector3D &towardY, const QVector3D &towardX,
-    PoseMode mode)
+Matrix4 frameFromPoints(
+    const QVector3D &origin, const QVector3D &towardY, const QVector3D &towardX, PoseMode mode)
 {
     Matrix4 m;
     if (mode == PoseModeSpatial) {
@@ -132,13 +132,17 @@ DualQuaternion poseFromMatrix(const Matrix4 &m, PoseMode mode)
         return DualQuaternion::fromRotationTranslation(q.data(), t);
     }
     if (mode == PoseModePlanar) {
-        // A rotation about z: th = atan2(-m01, m00) equals acos(m00) with the
-        // sign of -m01 wherever both entries are non-zero, and gives the right
-        // angle on the axes too. Entries that are not numbers give no rotation.
+        // A rotation about z by th, with m00 = cos th and m01 = -sin th.
+        // atan2 equals acos(m00) with the sign of -m01 wherever both entries
+        // are non-zero and the column is of unit length, and gives the right
+        // angle on the axes too. 0.0 - m01 turns a -0.0 into +0.0, so the
+        // angle lies in (-180, 180] whatever the sign of a zero entry: a half
+        // turn is +180 degrees, never -180. Entries that are not
+        // numbers, or both zero (a degenerate frame), give no rotation.
         const double m00 = m(0, 0), m01 = m(0, 1), m03 = m(0, 3), m13 = m(1, 3);
         double th = 0.0;
-        if (!std::isnan(m00) && !std::isnan(m01))
-            th = std::atan2(-m01, m00);
+        if (!std::isnan(m00) && !std::isnan(m01) && (m00 != 0.0 || m01 != 0.0))
+            th = std::atan2(0.0 - m01, m00);
         const double h = th / 2.0;
         const double cs = std::cos(h);
         const double sn = std::sin(h);

@@ -17,8 +17,8 @@ constexpr PoseMode PoseModePlanar = 1;
 // Planar: a rotation about z from the xy direction origin → towardY; the
 // frame's z translation is the constant 1. Vector steps are single precision
 // on purpose (QVector3D). Any other mode gives the zero matrix.
-Matrix4 frameFromPoints(const QVector3D &origin, const QVector3D &towardY, const QVector3D &towardX,
-    PoseMode mode);
+Matrix4 frameFromPoints(
+    const QVector3D &origin, const QVector3D &towardY, const QVector3D &towardX, PoseMode mode);
 
 // Rodrigues' rotation of v by angleDegrees about axis, right-handed, single
 // precision.
@@ -30,8 +30,9 @@ QVector3D rotateVector(const QVector3D &v, float angleDegrees, const QVector3D &
 Quaternion rotationMatrixToQuaternion(const Matrix4 &m);
 
 // The pose of frame M. Spatial: rotation and translation from the whole
-// matrix. Planar: a rotation about z from m00/m01 and a translation from
-// m03/m13. Any other mode gives DualQuaternion::zero().
+// matrix. Planar: a rotation about z by atan2(-m01, m00), in (-180, 180]
+// degrees (no rotation when either entry is NaN or both are zero), and a
+// translation from m03/m13. Any other mode gives DualQuaternion::zero().
 DualQuaternion poseFromMatrix(const Matrix4 &m, PoseMode mode);
 
 // +1 for x >= 0 (and for -0.0), -1 otherwise, NaN included.

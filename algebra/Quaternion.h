@@ -1,5 +1,7 @@
 #pragma once
 
+#include <type_traits>
+
 class DenseMatrix;
 
 // A quaternion of doubles stored as x, y, z, w: the vector part first, the
@@ -48,6 +50,9 @@ public:
 private:
     double m_v[4] = { 0.0, 0.0, 0.0, 0.0 };
 };
+
+static_assert(sizeof(Quaternion) == 4 * sizeof(double) && std::is_trivially_copyable_v<Quaternion>,
+    "a Quaternion is four doubles in place, copied bitwise");
 
 // Hamilton product, scalar stored last: i * j = k, j * i = -k. (a * b) applied
 // to a vector applies b first.
