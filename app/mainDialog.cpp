@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDir>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -450,8 +449,7 @@ namespace {
 void mainDialog::saveFile(bool)
 {
     const QString proposed = proposedExportFileName(QDateTime::currentDateTime());
-    QString fileName
-        = QFileDialog::getSaveFileName(this, tr("Save Data"), proposed, QStringLiteral("*.xml"));
+    QString fileName = askExportFileName(this, tr("Save Data"), proposed, QStringLiteral("*.xml"));
     if (fileName.isEmpty())
         return;
     fileName = exportFileNameWithSuffix(fileName);

@@ -325,26 +325,16 @@ void TestExport::saveFileWarnsWhenTheTargetIsNotWritable()
     window.sensor->addKeyPosition(pose(30, 0, 0.2, 0));
     // Nobody, root included, may create files in /proc.
     const QString target = QStringLiteral("/proc/handmotion-positions.xml");
+    setExportFileNamePrompt(
+        [&target](QWidget *, const QString &, const QString &, const QString &) { return target; });
     QString warning;
-    bool warned = false;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
-            // done() skips the dialog's own checks (such as asking before
-            // replacing an existing file): the name goes to the export as is.
-            dialog->selectFile(target);
-            static_cast<QDialog *>(dialog)->done(QDialog::Accepted);
-        } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            warned = true;
+    bool warned = answerNextModal<QMessageBox>(
+        [&warning](QMessageBox *box) {
             warning = box->text();
             box->accept();
-        }
-    });
-    poll.start();
-    window.saveFile(false);
-    poll.stop();
+        },
+        [&window] { window.saveFile(false); });
+    setExportFileNamePrompt({});
     QVERIFY(warned);
     QVERIFY2(warning.contains(target), qPrintable(warning));
     QCOMPARE(window.sensor->keyPositions().size(), size_t(2));
