@@ -4,6 +4,9 @@
 
 #include <malloc.h>
 
+#include <algorithm>
+#include <vector>
+
 GLScene::GLScene(int size)
     : m_size(size)
 {
@@ -98,14 +101,21 @@ QPoint GLScene::pixelOf(double x, double y) const
         static_cast<int>((x + m_halfExtent) * scale), static_cast<int>((m_halfExtent - y) * scale));
 }
 
-int changedPixelsAround(const QImage &image, QPoint centre, int radius, QRgb background)
+int countPixelsAround(
+    const QImage &image, QPoint centre, int radius, const std::function<bool(QRgb)> &predicate)
 {
-    int changed = 0;
+    int count = 0;
     for (int y = centre.y() - radius; y <= centre.y() + radius; ++y)
         for (int x = centre.x() - radius; x <= centre.x() + radius; ++x)
-            if (image.valid(x, y) && (image.pixel(x, y) & 0xffffff) != (background & 0xffffff))
-                ++changed;
-    return changed;
+            if (image.valid(x, y) && predicate(image.pixel(x, y)))
+                ++count;
+    return count;
+}
+
+int changedPixelsAround(const QImage &image, QPoint centre, int radius, QRgb background)
+{
+    return countPixelsAround(image, centre, radius,
+        [background](QRgb p) { return (p & 0xffffff) != (background & 0xffffff); });
 }
 
 int changedPixels(const QImage &image, QRgb background)
@@ -114,4 +124,36 @@ int changedPixels(const QImage &image, QRgb background)
         image, QPoint(image.width() / 2, image.height() / 2), image.width(), background);
 }
 
-size_t heapInUse() { return mallinfo2().uordblks; }
+size_t heapInUse()
+{
+    // Large blocks move between the heap proper and separate mappings as
+    // malloc adapts its threshold; both are memory in use.
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+qint64 heapGrowthOver(const std::function<void()> &frame, int warmUpFrames, int framesPerSample)
+{
+    for (int i = 0; i < warmUpFrames; ++i)
+        frame();
+    std::vector<qint64> samples;
+    for (int s = 0; s < 10; ++s) {
+        for (int i = 0; i < framesPerSample; ++i)
+            frame();
+        samples.push_back(qint64(heapInUse()));
+    }
+    const auto median3 = [](qint64 a, qint64 b, qint64 c) {
+        return std::max(std::min(a, b), std::min(std::max(a, b), c));
+    };
+    return median3(samples[7], samples[8], samples[9])
+        - median3(samples[0], samples[1], samples[2]);
+}
+
+bool isRedPixel(QRgb pixel) { return qRed(pixel) > 120 && qGreen(pixel) < 50 && qBlue(pixel) < 50; }
+
+bool isWhitePixel(QRgb pixel)
+{
+    const int low = qMin(qRed(pixel), qMin(qGreen(pixel), qBlue(pixel)));
+    const int high = qMax(qRed(pixel), qMax(qGreen(pixel), qBlue(pixel)));
+    return low > 90 && high - low < 50;
+}

@@ -5,6 +5,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 
+#include <functional>
 #include <memory>
 
 // An offscreen OpenGL 2.1 compatibility context rendering into a square
@@ -43,10 +44,25 @@ private:
     std::unique_ptr<QOpenGLFramebufferObject> m_fbo;
 };
 
-// Pixels of the image that differ from the background, in a square of the
-// given radius around a pixel (clipped to the image).
+// Pixels in a square of the given radius around a pixel (clipped to the
+// image) that satisfy a predicate, or that differ from the background.
+int countPixelsAround(
+    const QImage &image, QPoint centre, int radius, const std::function<bool(QRgb)> &predicate);
 int changedPixelsAround(const QImage &image, QPoint centre, int radius, QRgb background);
 int changedPixels(const QImage &image, QRgb background);
 
-// Bytes of heap the process holds in use (malloc's own count).
+// Lit colours as the view's light and emission make them: red material shows
+// a strong red over dim green and blue; white material shows three bright,
+// nearly equal channels.
+bool isRedPixel(QRgb pixel);
+bool isWhitePixel(QRgb pixel);
+
+// Bytes the process holds in use through malloc, mapped blocks included.
 size_t heapInUse();
+
+// How much the heap grows while `frame` runs again and again after a
+// warm-up: the median of the last three of ten samples minus the median of
+// the first three. The driver's own buffers come and go in steps of tens of
+// kilobytes; the medians keep single steps out, a leak per draw shows as a
+// steady rise.
+qint64 heapGrowthOver(const std::function<void()> &frame, int warmUpFrames, int framesPerSample);
