@@ -19,18 +19,19 @@ int findKnotSpan(int last, int degree, float t, const std::vector<double> &knots
         return last;
     if (u < knots[degree])
         return degree;
-    // knots[low] <= u < knots[high] holds throughout, so the bisection ends.
+    // Bisection keeping knots[low] <= u < knots[high]: it ends at the one
+    // span with knots[span] <= u < knots[span + 1], and it ends whatever the
+    // knots hold.
     int low = degree;
     int high = last + 1;
-    int mid = (low + high) / 2;
-    while (u < knots[mid] || u >= knots[mid + 1]) {
+    while (high - low > 1) {
+        const int mid = (low + high) / 2;
         if (u < knots[mid])
             high = mid;
         else
             low = mid;
-        mid = (low + high) / 2;
     }
-    return mid;
+    return low;
 }
 
 std::vector<float> basisFunctions(int span, double t, int degree, const std::vector<double> &knots)

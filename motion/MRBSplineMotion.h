@@ -7,7 +7,8 @@
 // point); last itself when t is at or past knots[last + 1], degree when t is
 // before knots[degree]. t is widened to double for every comparison. -1 when
 // the arguments do not describe a knot vector (degree < 0, last < degree, or
-// fewer than last + 2 knots). The knots must not decrease.
+// fewer than last + 2 knots). For knots that decrease somewhere the result is
+// some index from degree to last.
 int findKnotSpan(int last, int degree, float t, const std::vector<double> &knots);
 
 // The degree + 1 basis functions that do not vanish at t in the given span,

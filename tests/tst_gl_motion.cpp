@@ -5,9 +5,11 @@
 #include "motion/MRBSplineMotion.h"
 #include "motion/MScrewMotion.h"
 
+#include "app/mainDialog.h"
 #include "tests/support/GLScene.h"
 #include "tests/support/Poses.h"
 
+#include <QSlider>
 #include <QtTest>
 
 #include <memory>
@@ -76,6 +78,7 @@ private slots:
     void highlightFollowsTheRunningIndex();
     void keyPositionsIgnoreTheDisplaySettings();
     void poseThatVanishesIsSkippedButCounted();
+    void positionSliderRangesOverShownPoses();
     void repeatedDrawsKeepMemory();
 
 private:
@@ -243,6 +246,28 @@ void TestGLMotion::poseThatVanishesIsSkippedButCounted()
     QCOMPARE(countPixelsAround(image, pixelOf(keys[0]), 8, isRedPixel), 0);
     // No line runs to or from the missing pose.
     QCOMPARE(changedPixelsAround(image, m_scene->pixelOf(0.0, 3.0), 10, qRgb(0, 0, 0)), 0);
+}
+
+void TestGLMotion::positionSliderRangesOverShownPoses()
+{
+    Kinect::mainDialog window;
+    mainDialogInstance = &window;
+    MContinuousMotion continuous;
+    continuous.setKeyPoses(std::vector<DualQuaternion>(7, spreadPoses()[1]));
+
+    continuous.properties().setDensity(100);
+    m_scene->begin(halfExtent);
+    continuous.draw();
+    const int allShown = window.positionSlider->maximum();
+    continuous.properties().setDensity(10);
+    m_scene->begin(halfExtent);
+    continuous.draw();
+    const int firstShown = window.positionSlider->maximum();
+    mainDialogInstance = nullptr;
+
+    QCOMPARE(allShown, 6);
+    QCOMPARE(firstShown, 0);
+    QCOMPARE(window.positionSlider->minimum(), 0);
 }
 
 void TestGLMotion::repeatedDrawsKeepMemory()

@@ -488,6 +488,11 @@ void TestMotion::badKnotArguments()
     QCOMPARE(findKnotSpan(2, 2, 7.0f, knots), 2);
     QCOMPARE(findKnotSpan(2, 2, -7.0f, knots), 2);
     QCOMPARE(findKnotSpan(2, 2, std::nanf(""), knots), 2);
+    const std::vector<double> shuffled = { 0, 0.9, 0.1, 0.8, 0.2, 0.7, 0.3, 1, 1 };
+    for (float t : { 0.05f, 0.5f, 0.95f }) {
+        const int span = findKnotSpan(6, 1, t, shuffled);
+        QVERIFY(span >= 1 && span <= 6);
+    }
     QVERIFY(basisFunctions(5, 0.5, 2, knots).empty());
     QVERIFY(basisFunctions(0, 0.5, 2, knots).empty());
     QVERIFY(basisFunctions(2, 0.5, -1, knots).empty());
