@@ -1,0 +1,158 @@
+#include "motion/MRBSplineMotion.h"
+
+#include "motion/MScrewMotion.h"
+
+namespace {
+
+// A curve is drawn for at least three control poses and a degree of 1 to
+// n - 1; anything else draws nothing.
+bool drawsCurve(int n, int degree) { return n >= 3 && degree >= 1 && degree <= n - 1; }
+
+} // namespace
+
+int findKnotSpan(int last, int degree, float t, const std::vector<double> &knots)
+{
+    if (degree < 0 || last < degree || knots.size() < static_cast<size_t>(last) + 2)
+        return -1;
+    const double u = static_cast<double>(t);
+    if (u >= knots[last + 1])
+        return last;
+    if (u < knots[degree])
+        return degree;
+    // Bisection keeping knots[low] <= u < knots[high]: it ends at the one
+    // span with knots[span] <= u < knots[span + 1], and it ends whatever the
+    // knots hold.
+    int low = degree;
+    int high = last + 1;
+    while (high - low > 1) {
+        const int mid = (low + high) / 2;
+        if (u < knots[mid])
+            high = mid;
+        else
+            low = mid;
+    }
+    return low;
+}
+
+std::vector<float> basisFunctions(int span, double t, int degree, const std::vector<double> &knots)
+{
+    if (degree < 0 || span + 1 < degree || static_cast<size_t>(span) + degree >= knots.size())
+        return {};
+    // Single precision throughout, as the curve has always been evaluated.
+    const size_t p = static_cast<size_t>(degree);
+    std::vector<float> n(p + 1, 0.0f);
+    std::vector<float> left(p + 1, 0.0f);
+    std::vector<float> right(p + 1, 0.0f);
+    n[0] = 1.0f;
+    for (int j = 1; j <= degree; ++j) {
+        left[j] = static_cast<float>(t - knots[span + 1 - j]);
+        right[j] = static_cast<float>(knots[span + j] - t);
+        float saved = 0.0f;
+        for (int r = 0; r < j; ++r) {
+            const float temp = n[r] / (right[r + 1] + left[j - r]);
+            n[r] = saved + right[r + 1] * temp;
+            saved = left[j - r] * temp;
+        }
+        n[j] = saved;
+    }
+    return n;
+}
+
+std::vector<double> MRBSplineMotion::uniformKnotVector(int n, int degree)
+{
+    if (n < 1 || degree < 0 || degree > n - 1)
+        return {};
+    std::vector<double> knots(static_cast<size_t>(n + degree + 1), 1.0);
+    for (int j = 0; j <= degree; ++j)
+        knots[j] = 0.0;
+    // A single-precision counter over a single-precision divisor: 1/3 is
+    // stored as 0.3333333432674408, and the curves depend on it.
+    const float divisor = static_cast<float>(n - degree);
+    float counter = 1.0f;
+    for (int j = degree + 1; j <= n - 1; ++j) {
+        knots[j] = static_cast<double>(counter / divisor);
+        counter += 1.0f;
+    }
+    return knots;
+}
+
+std::vector<double> MRBSplineMotion::uniformKnotVector() const
+{
+    return uniformKnotVector(keyPoseCount(), m_degree);
+}
+
+DualQuaternion MRBSplineMotion::curvePoint(const std::vector<DualQuaternion> &controlPoses,
+    int degree, const std::vector<double> &knots, double t)
+{
+    DualQuaternion q = DualQuaternion::zero();
+    const int last = static_cast<int>(controlPoses.size()) - 1;
+    const int span = findKnotSpan(last, degree, static_cast<float>(t), knots);
+    if (span < 0)
+        return q;
+    const std::vector<float> basis = basisFunctions(span, t, degree, knots);
+    for (size_t k = 0; k < basis.size(); ++k)
+        q = q + static_cast<double>(basis[k]) * controlPoses[span - degree + k];
+    return q;
+}
+
+std::vector<DualQuaternion> MRBSplineMotion::curveSamples(
+    const std::vector<DualQuaternion> &controlPoses, int degree, int density)
+{
+    const int n = static_cast<int>(controlPoses.size());
+    if (!drawsCurve(n, degree))
+        return {};
+    if (degree == 1)
+        return MScrewMotion::segmentSamples(controlPoses, density);
+
+    std::vector<DualQuaternion> samples;
+    const std::vector<double> knots = uniformKnotVector(n, degree);
+    // The step is single precision, summed in double, and t stays below 1:
+    // the sample count depends on all three.
+    const float e
+        = (static_cast<float>(samplingDensity(density)) / 100.0f) * (static_cast<float>(n) * 20.0f);
+    const float step = 1.0f / e;
+    for (double t = 0.0; t < 1.0; t += static_cast<double>(step))
+        samples.push_back(curvePoint(controlPoses, degree, knots, t));
+    return samples;
+}
+
+std::vector<ScenePoint> MRBSplineMotion::curveTrajectory(
+    const std::vector<DualQuaternion> &controlPoses, int degree)
+{
+    const int n = static_cast<int>(controlPoses.size());
+    if (!drawsCurve(n, degree))
+        return {};
+    if (degree == 1)
+        return MScrewMotion::segmentTrajectory(controlPoses);
+
+    std::vector<ScenePoint> points;
+    const std::vector<double> knots = uniformKnotVector(n, degree);
+    for (double t = 0.0; t < 1.0; t += 0.005)
+        points.push_back(placedTranslation(curvePoint(controlPoses, degree, knots, t)));
+    // The curve ends at the last control pose, which t < 1 never reaches.
+    points.push_back(placedTranslation(controlPoses.back()));
+    return points;
+}
+
+void MRBSplineMotion::drawCurve(
+    const std::vector<DualQuaternion> &controlPoses, int degree, const MotionProperties &properties)
+{
+    const std::vector<DualQuaternion> samples
+        = curveSamples(controlPoses, degree, properties.density());
+    for (size_t i = 0; i < samples.size(); ++i)
+        drawPoseAt(samples[i], static_cast<int>(i), properties, true);
+    if (properties.showTrajectory() && !samples.empty())
+        drawTrajectory(curveTrajectory(controlPoses, degree), properties.trajectoryColour());
+}
+
+std::vector<DualQuaternion> MRBSplineMotion::sampledPoses() const
+{
+    return curveSamples(signAlignedPoses(keyPoses()), m_degree, m_properties.density());
+}
+
+std::vector<ScenePoint> MRBSplineMotion::trajectoryPoints() const
+{
+    return curveTrajectory(signAlignedPoses(keyPoses()), m_degree);
+}
+
+void MRBSplineMotion::draw() { drawCurve(signAlignedPoses(keyPoses()), m_degree, m_properties); }

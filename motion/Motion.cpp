@@ -1,0 +1,157 @@
+#include "motion/Motion.h"
+
+#include "algebra/KeyPoseList.h"
+#include "view/EndEffector.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+
+void MotionProperties::setTrajectoryColour(const float colour[3])
+{
+    std::copy(colour, colour + 3, m_trajectoryColour);
+}
+
+void MotionProperties::setTrajectoryColour(float red, float green, float blue)
+{
+    const float colour[3] = { red, green, blue };
+    setTrajectoryColour(colour);
+}
+
+void MotionProperties::setObjectColour(const float colour[3])
+{
+    std::copy(colour, colour + 3, m_objectColour);
+}
+
+void MotionProperties::setObjectColour(float red, float green, float blue)
+{
+    const float colour[3] = { red, green, blue };
+    setObjectColour(colour);
+}
+
+Matrix4 posePlacementMatrix(const DualQuaternion &pose)
+{
+    Matrix4 m = pose.toMatrix().transposed();
+    m.data()[12] *= 10.0;
+    m.data()[13] *= 10.0;
+    m.data()[14] *= -10.0;
+    return m;
+}
+
+ScenePoint placedTranslation(const DualQuaternion &pose)
+{
+    const Matrix4 m = pose.toMatrix();
+    return ScenePoint { m(0, 3) * 10.0, m(1, 3) * 10.0, m(2, 3) * -10.0 };
+}
+
+bool isFiniteMatrix(const Matrix4 &m)
+{
+    return std::all_of(m.data(), m.data() + 16, [](double v) { return std::isfinite(v); });
+}
+
+std::vector<DualQuaternion> signAlignedPoses(std::vector<DualQuaternion> poses)
+{
+    for (size_t i = 1; i < poses.size(); ++i)
+        if (Quaternion::dot(poses[i].realPart(), poses[i - 1].realPart()) < 0.0)
+            poses[i] = -1.0 * poses[i];
+    return poses;
+}
+
+int samplingDensity(int density) { return std::clamp(density, 0, 100); }
+
+namespace {
+
+// The glyph is drawn at half size, pushed down its z axis like the model.
+void drawGlyph(bool selected)
+{
+    GLUquadric *quadric = poseQuadric();
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glPushMatrix();
+    glScalef(0.5f, 0.5f, 0.5f);
+    glTranslatef(0.0f, 0.0f, -1.125f);
+    if (selected)
+        drawSelectedFrameGlyph(quadric);
+    else
+        drawFrameGlyph(quadric);
+    glPopMatrix();
+}
+
+} // namespace
+
+void drawPoseAt(
+    const DualQuaternion &pose, int index, const MotionProperties &properties, bool scaleModel)
+{
+    const Matrix4 placement = posePlacementMatrix(pose);
+    if (!isFiniteMatrix(placement))
+        return;
+    const bool selected = index == properties.selectedPosition();
+
+    glPushMatrix();
+    glMultMatrixd(placement.data());
+    if (properties.showFrames())
+        drawGlyph(selected);
+    // Alpha is never blended; it is only there because OpenGL reads four.
+    static const GLfloat red[4] = { 1.0f, 0.0f, 0.0f, 1.0f };
+    const float *colour = properties.objectColour();
+    const GLfloat objectMaterial[4] = { colour[0], colour[1], colour[2], 1.0f };
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, selected ? red : objectMaterial);
+    if (properties.showObject()) {
+        if (scaleModel) {
+            const float size = properties.objectSize();
+            glScalef(size, size, size);
+        }
+        drawEndEffector();
+    }
+    glPopMatrix();
+}
+
+void drawTrajectory(const std::vector<ScenePoint> &points, const float colour[3])
+{
+    const auto finite = [](const ScenePoint &p) {
+        return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+    };
+    glDisable(GL_LIGHTING);
+    glColor3fv(colour);
+    glLineWidth(2.0f);
+    glBegin(GL_LINES);
+    for (size_t k = 0; k + 1 < points.size(); ++k) {
+        if (!finite(points[k]) || !finite(points[k + 1]))
+            continue;
+        glVertex3d(points[k].x, points[k].y, points[k].z);
+        glVertex3d(points[k + 1].x, points[k + 1].y, points[k + 1].z);
+    }
+    glEnd();
+    glEnable(GL_LIGHTING);
+}
+
+Motion::Motion()
+    : m_keyPoses(std::make_unique<KeyPoseList>())
+{
+}
+
+Motion::~Motion() = default;
+
+void Motion::setKeyPoses(std::vector<DualQuaternion> poses)
+{
+    m_keyPoses->setPoses(std::move(poses));
+}
+
+std::vector<DualQuaternion> Motion::keyPoses() const { return m_keyPoses->poses(); }
+
+int Motion::keyPoseCount() const { return m_keyPoses->size(); }
+
+void Motion::drawKeyPositions(const float material[4]) const
+{
+    for (const DualQuaternion &pose : m_keyPoses->poses()) {
+        const Matrix4 placement = posePlacementMatrix(pose);
+        if (!isFiniteMatrix(placement))
+            continue;
+        glPushMatrix();
+        glMultMatrixd(placement.data());
+        drawGlyph(false);
+        glMaterialfv(GL_FRONT, GL_DIFFUSE, material);
+        drawEndEffector();
+        glPopMatrix();
+    }
+}

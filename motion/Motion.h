@@ -1,0 +1,109 @@
+#pragma once
+
+#include "algebra/DualQuaternion.h"
+#include "algebra/Matrix4.h"
+
+#include <memory>
+#include <vector>
+
+class KeyPoseList;
+
+// The display settings of a drawing motion. Colours are RGB; density is the
+// sampling density in percent (0 to 100 from the window); selectedPosition is
+// the running index of the drawn pose that is highlighted.
+class MotionProperties {
+public:
+    const float *trajectoryColour() const { return m_trajectoryColour; }
+    void setTrajectoryColour(const float colour[3]);
+    void setTrajectoryColour(float red, float green, float blue);
+    const float *objectColour() const { return m_objectColour; }
+    void setObjectColour(const float colour[3]);
+    void setObjectColour(float red, float green, float blue);
+    float objectSize() const { return m_objectSize; }
+    void setObjectSize(float size) { m_objectSize = size; }
+    bool showTrajectory() const { return m_showTrajectory; }
+    void setShowTrajectory(bool show) { m_showTrajectory = show; }
+    bool showObject() const { return m_showObject; }
+    void setShowObject(bool show) { m_showObject = show; }
+    bool showFrames() const { return m_showFrames; }
+    void setShowFrames(bool show) { m_showFrames = show; }
+    int density() const { return m_density; }
+    void setDensity(int density) { m_density = density; }
+    int selectedPosition() const { return m_selectedPosition; }
+    void setSelectedPosition(int index) { m_selectedPosition = index; }
+
+private:
+    float m_trajectoryColour[3] = { 0.7f, 0.5f, 0.2f };
+    float m_objectColour[3] = { 0.5f, 0.8f, 1.0f };
+    float m_objectSize = 0.7f;
+    bool m_showTrajectory = false;
+    bool m_showObject = false;
+    bool m_showFrames = false;
+    int m_density = 10;
+    int m_selectedPosition = 0;
+};
+
+// A point in scene units: a pose's translation times 10, z negated.
+struct ScenePoint {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+};
+
+// The matrix that places a pose in the scene, in OpenGL's column-major order
+// (translation in elements 12, 13, 14): the pose matrix transposed, its
+// translation scaled to scene units. The rotation is untouched.
+Matrix4 posePlacementMatrix(const DualQuaternion &pose);
+// The translation of posePlacementMatrix(pose).
+ScenePoint placedTranslation(const DualQuaternion &pose);
+// False when any of the sixteen elements is infinite or not a number (a pose
+// whose real part vanishes): such a pose is not drawn.
+bool isFiniteMatrix(const Matrix4 &m);
+
+// A copy of the poses in which every pose whose real part points away from
+// the previous (already aligned) one's, by a negative dot product, is negated
+// in all eight components. A pose and its negation are the same pose, but a
+// blend of the two takes the long way round, or vanishes.
+std::vector<DualQuaternion> signAlignedPoses(std::vector<DualQuaternion> poses);
+
+// The density the samplers use: the window's 0 to 100. Anything outside that
+// would sample nothing sensible (a negative step never ends, a huge one stalls
+// in single precision), so it is brought back into the range.
+int samplingDensity(int density);
+
+// Draws one pose at running index `index`: the frame glyph (white when the
+// index is the selected one) if frames are shown, then the material (red when
+// selected, else the object colour), then the end-effector model if shown,
+// scaled by the object size when scaleModel is set. A pose whose placement is
+// not finite is skipped. Needs a current OpenGL context.
+void drawPoseAt(
+    const DualQuaternion &pose, int index, const MotionProperties &properties, bool scaleModel);
+// Lines from each point to the next, unlit, width 2, in the given colour.
+// Lines with a non-finite end are left out.
+void drawTrajectory(const std::vector<ScenePoint> &points, const float colour[3]);
+
+// A motion: turns its key poses into something drawn in the current OpenGL
+// context. The key poses are owned by the motion and handed out as copies;
+// every draw() recomputes everything from them. Not copyable.
+class Motion {
+public:
+    Motion();
+    // Virtual although the view deletes every motion through its own type: a
+    // base pointer must not be a trap.
+    virtual ~Motion();
+    Motion(const Motion &) = delete;
+    Motion &operator=(const Motion &) = delete;
+
+    void setKeyPoses(std::vector<DualQuaternion> poses);
+    std::vector<DualQuaternion> keyPoses() const;
+    int keyPoseCount() const;
+
+    // Every key pose with its frame glyph and the unscaled model in the
+    // given diffuse material, whatever the display settings say.
+    void drawKeyPositions(const float material[4]) const;
+
+    virtual void draw() = 0;
+
+private:
+    std::unique_ptr<KeyPoseList> m_keyPoses;
+};
