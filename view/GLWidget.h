@@ -15,14 +15,37 @@ class QMouseEvent;
 // sensor's poses and the window's display settings in every paint, and draws
 // the scene with fixed-function OpenGL. The camera (perspective while a
 // capture mode is checked, mouse rotation and translation) lives here too.
+//
+// Everything it reads or changes of the window goes through mainDialogInstance;
+// without a window the view draws an empty scene.
 class GLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     Q_OBJECT
 public:
     explicit GLWidget(QWidget *parent = nullptr);
     ~GLWidget() override;
 
+    // Unchecks the computed kinds and "Key positions", deletes their motions,
+    // resets the camera and repaints.
     void resetKeyPositionMotions();
+    // Unchecks "Continuous motion", deletes its motion, resets the camera and
+    // repaints.
     void resetContinuousMotion();
+
+    // Pushes the modelview matrix and applies the user's translation, then
+    // the rotations about x, y and z; the caller pops.
+    void applyViewTransform();
+
+    // Width over height of the view for the capture-mode perspective, in
+    // single precision; a collapsed view of height 0 counts as height 1.
+    float aspectRatio() const;
+
+    // Whether a kind is drawn. Process-wide, like the window; whenever a flag
+    // is set, its motion object exists.
+    static bool screwActive;
+    static bool bezierActive;
+    static bool approximationActive;
+    static bool interpolationActive;
+    static bool continuousActive;
 
 public Q_SLOTS:
     void updateSelectedPosition(int index);
@@ -42,7 +65,8 @@ protected:
     void paintGL() override;
 
 public:
-    // Camera state, in scene units and degrees.
+    // Camera state: view size in pixels, the last mouse press, and the
+    // scene's rotation (degrees) and translation (scene units).
     int viewHeight = 0;
     int viewWidth = 0;
     int pressedButton = 0;
@@ -61,4 +85,10 @@ public:
     MRBSplineMotion *approximationMotion = nullptr;
     MRBSplineInterpolation *interpolationMotion = nullptr;
     MContinuousMotion *continuousMotion = nullptr;
+
+private:
+    void resetCamera();
+    bool setUpCaptureCamera();
+    void restoreCaptureCamera();
+    void deleteAllMotions();
 };

@@ -1,0 +1,368 @@
+// The 3D view's slots and camera, without drawing: motion objects follow the
+// check boxes, degrees and selections are taken over by the rules, and the
+// mouse turns and moves the scene.
+#include "app/mainDialog.h"
+#include "motion/MBezierMotion.h"
+#include "motion/MContinuousMotion.h"
+#include "motion/MRBSplineInterpolation.h"
+#include "motion/MRBSplineMotion.h"
+#include "motion/MScrewMotion.h"
+#include "sensor/Sensor.h"
+#include "view/GLWidget.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+using Kinect::mainDialog;
+
+namespace {
+
+DualQuaternion translation(double x, double y, double z)
+{
+    const double q[4] = { 0, 0, 0, 1 };
+    const double t[4] = { x, y, z, 0 };
+    return DualQuaternion::fromRotationTranslation(q, t);
+}
+
+void click(QCheckBox *box)
+{
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+
+} // namespace
+
+class TestView : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        window.reset(new mainDialog);
+        mainDialogInstance = window.get();
+        view = window->glWidget;
+    }
+    void cleanup()
+    {
+        window.reset();
+        mainDialogInstance = nullptr;
+    }
+
+    void firstComputedKindSwitchesTheObjectOn();
+    void uncheckingAKindDeletesItsMotionAndReannouncesTheDensity();
+    void motionsTakeTheShowFlags();
+    void approximationDegreeNeedsMoreKeyPositions_data();
+    void approximationDegreeNeedsMoreKeyPositions();
+    void interpolationDegreeNeedsMoreKeyPositions();
+    void selectedPositionReachesTheCheckedKinds();
+    void storeSlotsNeedTheContinuousMotion();
+    void resetOfKeyPositionMotions();
+    void resetOfTheContinuousMotion();
+    void dragging_data();
+    void dragging();
+    void aspectRatio_data();
+    void aspectRatio();
+    void resetButtonActsOnPress();
+    void viewWithoutAWindowIgnoresItsSlots();
+    void destroyingTheViewClearsTheActiveFlags();
+
+private:
+    std::unique_ptr<mainDialog> window;
+    GLWidget *view = nullptr;
+};
+
+void TestView::firstComputedKindSwitchesTheObjectOn()
+{
+    QVERIFY(!window->objectCheck->isChecked());
+    click(window->screwCheck);
+    QVERIFY(view->screwMotion);
+    QVERIFY(GLWidget::screwActive);
+    QVERIFY(window->objectCheck->isChecked());
+    // The nested round through "Object" handed the model flag to the motion.
+    QVERIFY(view->screwMotion->properties().showObject());
+
+    click(window->objectCheck);
+    QVERIFY(!window->objectCheck->isChecked());
+    click(window->bezierCheck);
+    QVERIFY(view->bezierMotion);
+    QVERIFY(!window->objectCheck->isChecked());
+
+    click(window->screwCheck);
+    click(window->bezierCheck);
+    window->continuousMotionCheck->setEnabled(true);
+    click(window->continuousMotionCheck);
+    QVERIFY(view->continuousMotion);
+    QVERIFY(!window->objectCheck->isChecked());
+}
+
+void TestView::uncheckingAKindDeletesItsMotionAndReannouncesTheDensity()
+{
+    click(window->bezierCheck);
+    QVERIFY(view->bezierMotion);
+    // A keyboard change moves the slider without sliderMoved: the label lags.
+    window->densitySlider->setFocus();
+    QTest::keyClick(window->densitySlider, Qt::Key_PageDown);
+    const int value = window->densitySlider->value();
+    QVERIFY(value < 100);
+    QCOMPARE(window->densityValueLabel->text(), QStringLiteral("100 %"));
+
+    QSignalSpy moved(window->densitySlider, SIGNAL(sliderMoved(int)));
+    click(window->bezierCheck);
+    QVERIFY(!view->bezierMotion);
+    QVERIFY(!GLWidget::bezierActive);
+    QCOMPARE(moved.count(), 1);
+    QCOMPARE(moved.first().first().toInt(), value);
+    QCOMPARE(window->densityValueLabel->text(), QStringLiteral("%1 %").arg(value));
+
+    // Re-selecting gives a fresh motion with default settings.
+    click(window->approximationCheck);
+    view->approximationMotion->setDegree(7);
+    click(window->approximationCheck);
+    click(window->approximationCheck);
+    QCOMPARE(view->approximationMotion->degree(), 3);
+}
+
+void TestView::motionsTakeTheShowFlags()
+{
+    click(window->interpolationCheck);
+    click(window->trajectoryCheck);
+    click(window->framesCheck);
+    const MotionProperties &p = view->interpolationMotion->properties();
+    QVERIFY(p.showTrajectory());
+    QVERIFY(p.showFrames());
+    QVERIFY(p.showObject());
+    click(window->objectCheck);
+    QVERIFY(!p.showObject());
+    // The record the view feeds is the interpolation's own.
+    const MRBSplineMotion &base = *view->interpolationMotion;
+    QVERIFY(!base.properties().showTrajectory());
+}
+
+void TestView::approximationDegreeNeedsMoreKeyPositions_data()
+{
+    QTest::addColumn<int>("keyPositions");
+    QTest::addColumn<int>("degree");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("5 of 4 ignored") << 4 << 5 << 3;
+    QTest::newRow("5 of 6 taken") << 6 << 5 << 5;
+    QTest::newRow("negative ignored") << 6 << -1 << 3;
+    QTest::newRow("last index taken") << 4 << 3 << 3;
+    QTest::newRow("one below taken") << 4 << 2 << 2;
+}
+
+void TestView::approximationDegreeNeedsMoreKeyPositions()
+{
+    QFETCH(int, keyPositions);
+    QFETCH(int, degree);
+    QFETCH(int, expected);
+    for (int i = 0; i < keyPositions; ++i)
+        window->sensor->addKeyPosition(translation(0.1 * i, 0, 0));
+    click(window->approximationCheck);
+    view->updateApproximationDegree(degree);
+    QCOMPARE(view->approximationMotion->degree(), expected);
+}
+
+void TestView::interpolationDegreeNeedsMoreKeyPositions()
+{
+    for (int i = 0; i < 6; ++i)
+        window->sensor->addKeyPosition(translation(0.1 * i, 0, 0));
+    view->updateInterpolationDegree(2);
+    QVERIFY(!view->interpolationMotion);
+    click(window->interpolationCheck);
+    view->updateInterpolationDegree(6);
+    QCOMPARE(view->interpolationMotion->degree(), 3);
+    // The spin box reaches the slot too.
+    window->interpolationDegreeSpin->setValue(4);
+    QCOMPARE(view->interpolationMotion->degree(), 4);
+    // Only the checked kind takes it.
+    click(window->approximationCheck);
+    click(window->approximationCheck);
+    view->updateApproximationDegree(2);
+    QVERIFY(!view->approximationMotion);
+}
+
+void TestView::selectedPositionReachesTheCheckedKinds()
+{
+    click(window->screwCheck);
+    click(window->approximationCheck);
+    view->updateSelectedPosition(30);
+    QCOMPARE(view->screwMotion->properties().selectedPosition(), 30);
+    QCOMPARE(view->approximationMotion->properties().selectedPosition(), 30);
+    QVERIFY(!view->bezierMotion);
+    // Out-of-range indices are stored; drawing only compares them.
+    view->updateSelectedPosition(100000);
+    QCOMPARE(view->screwMotion->properties().selectedPosition(), 100000);
+}
+
+void TestView::storeSlotsNeedTheContinuousMotion()
+{
+    window->sensor->addKeyPosition(translation(0, 0, 0));
+    // Without the continuous motion both slots leave the key positions alone.
+    view->storeKeyPositionsInGLWidget(false);
+    view->storeAllKeyPositionsInGLWidget(false);
+    QCOMPARE(window->sensor->keyPositions().size(), size_t(1));
+
+    window->continuousMotionCheck->setEnabled(true);
+    click(window->continuousMotionCheck);
+    QVERIFY(view->continuousMotion);
+    // Nothing drawn yet, so nothing shown: the slider index is out of range.
+    view->storeKeyPositionsInGLWidget(false);
+    QCOMPARE(window->sensor->keyPositions().size(), size_t(1));
+    // Storing all shown poses (none) replaces the key positions with none.
+    view->storeAllKeyPositionsInGLWidget(false);
+    QVERIFY(window->sensor->keyPositions().empty());
+}
+
+void TestView::resetOfKeyPositionMotions()
+{
+    for (int i = 0; i < 3; ++i)
+        window->sensor->addKeyPosition(translation(0.1 * i, 0, 0));
+    window->keyPositionsCheck->setEnabled(true);
+    click(window->keyPositionsCheck);
+    click(window->screwCheck);
+    click(window->approximationCheck);
+    window->continuousMotionCheck->setEnabled(true);
+    click(window->continuousMotionCheck);
+    view->rotationX = 12;
+    view->translationZ = -4;
+
+    view->resetKeyPositionMotions();
+    QVERIFY(!window->screwCheck->isChecked());
+    QVERIFY(!window->approximationCheck->isChecked());
+    QVERIFY(!window->keyPositionsCheck->isChecked());
+    QVERIFY(!view->screwMotion && !view->approximationMotion);
+    QVERIFY(!GLWidget::screwActive && !GLWidget::approximationActive);
+    QCOMPARE(view->rotationX, 0.0);
+    QCOMPARE(view->translationZ, 0.0);
+    // The continuous motion and the key positions themselves are untouched.
+    QVERIFY(view->continuousMotion);
+    QCOMPARE(window->sensor->keyPositions().size(), size_t(3));
+}
+
+void TestView::resetOfTheContinuousMotion()
+{
+    window->continuousMotionCheck->setEnabled(true);
+    click(window->continuousMotionCheck);
+    click(window->bezierCheck);
+    view->translationX = 3;
+    view->resetContinuousMotion();
+    QVERIFY(!window->continuousMotionCheck->isChecked());
+    QVERIFY(!view->continuousMotion);
+    QVERIFY(!GLWidget::continuousActive);
+    QVERIFY(view->bezierMotion);
+    QCOMPARE(view->translationX, 0.0);
+}
+
+void TestView::dragging_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QPoint>("move");
+    QTest::addColumn<QVector<double>>("expected"); // rotation x, y; translation x, y, z
+    QTest::newRow("left right") << int(Qt::LeftButton) << QPoint(100, 0)
+                                << QVector<double> { 0, 50, 0, 0, 0 };
+    QTest::newRow("left down") << int(Qt::LeftButton) << QPoint(0, 100)
+                               << QVector<double> { 50, 0, 0, 0, 0 };
+    QTest::newRow("right down") << int(Qt::RightButton) << QPoint(0, 100)
+                                << QVector<double> { 0, 0, 0, -10, 0 };
+    QTest::newRow("right right") << int(Qt::RightButton) << QPoint(100, 0)
+                                 << QVector<double> { 0, 0, 10, 0, 0 };
+    QTest::newRow("middle down") << int(Qt::MiddleButton) << QPoint(0, 50)
+                                 << QVector<double> { 0, 0, 0, 0, 5 };
+    QTest::newRow("middle sideways")
+        << int(Qt::MiddleButton) << QPoint(80, 0) << QVector<double> { 0, 0, 0, 0, 0 };
+}
+
+void TestView::dragging()
+{
+    QFETCH(int, button);
+    QFETCH(QPoint, move);
+    QFETCH(QVector<double>, expected);
+    view->resize(400, 300);
+    const QPoint start(100, 100);
+    QTest::mousePress(view, Qt::MouseButton(button), {}, start);
+    QCOMPARE(view->pressedButton, button);
+    // Two steps: each move counts from the position the last one reached.
+    QMouseEvent half(
+        QEvent::MouseMove, start + move / 2, Qt::NoButton, Qt::MouseButton(button), {});
+    QApplication::sendEvent(view, &half);
+    QMouseEvent full(QEvent::MouseMove, start + move, Qt::NoButton, Qt::MouseButton(button), {});
+    QApplication::sendEvent(view, &full);
+    QCOMPARE(view->rotationX, expected[0]);
+    QCOMPARE(view->rotationY, expected[1]);
+    QCOMPARE(view->translationX, expected[2]);
+    QCOMPARE(view->translationY, expected[3]);
+    QCOMPARE(view->translationZ, expected[4]);
+    QCOMPARE(view->rotationZ, 0.0);
+    QCOMPARE(view->lastMousePosition, QPointF(start + move));
+}
+
+void TestView::aspectRatio_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<float>("ratio");
+    QTest::newRow("1000 x 500") << 1000 << 500 << 2.0f;
+    QTest::newRow("square") << 300 << 300 << 1.0f;
+    QTest::newRow("collapsed") << 640 << 0 << 640.0f;
+}
+
+void TestView::aspectRatio()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(float, ratio);
+    view->viewWidth = width;
+    view->viewHeight = height;
+    QCOMPARE(view->aspectRatio(), ratio);
+    QVERIFY(std::isfinite(view->aspectRatio()));
+}
+
+void TestView::resetButtonActsOnPress()
+{
+    window->show();
+    view->rotationY = 40;
+    view->translationX = 2;
+    QTest::mousePress(window->resetViewButton, Qt::LeftButton);
+    QCOMPARE(view->rotationY, 0.0);
+    QCOMPARE(view->translationX, 0.0);
+    QTest::mouseRelease(window->resetViewButton, Qt::LeftButton);
+}
+
+void TestView::viewWithoutAWindowIgnoresItsSlots()
+{
+    GLWidget lone;
+    mainDialogInstance = nullptr;
+    lone.updateGLToPlot(2);
+    lone.updateSelectedPosition(3);
+    lone.updateApproximationDegree(2);
+    lone.storeKeyPositionsInGLWidget(false);
+    lone.storeAllKeyPositionsInGLWidget(false);
+    lone.resetKeyPositionMotions();
+    lone.resetContinuousMotion();
+    QVERIFY(!lone.screwMotion && !lone.continuousMotion);
+    mainDialogInstance = window.get();
+}
+
+void TestView::destroyingTheViewClearsTheActiveFlags()
+{
+    click(window->screwCheck);
+    window->continuousMotionCheck->setEnabled(true);
+    click(window->continuousMotionCheck);
+    QVERIFY(GLWidget::screwActive && GLWidget::continuousActive);
+    window.reset();
+    mainDialogInstance = nullptr;
+    QVERIFY(!GLWidget::screwActive && !GLWidget::continuousActive);
+    // A new window starts with nothing selected and nothing to draw.
+    window.reset(new mainDialog);
+    mainDialogInstance = window.get();
+    QVERIFY(!window->glWidget->screwMotion);
+}
+
+QTEST_MAIN(TestView)
+#include "tst_view.moc"
