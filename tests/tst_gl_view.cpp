@@ -1,0 +1,204 @@
+// The 3D view painted for real (Mesa under Xvfb): background, motions where
+// their poses project, the capture-mode perspective, and what a paint changes
+// in the window.
+#include "app/mainDialog.h"
+#include "motion/MRBSplineMotion.h"
+#include "sensor/Sensor.h"
+#include "view/GLWidget.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+using Kinect::mainDialog;
+
+namespace {
+
+DualQuaternion pose(double angleDegrees, double x, double y, double z)
+{
+    const double h = angleDegrees * M_PI / 360.0;
+    const double q[4] = { 0, 0, std::sin(h), std::cos(h) };
+    const double t[4] = { x, y, z, 0 };
+    return DualQuaternion::fromRotationTranslation(q, t);
+}
+
+bool isGreen(QRgb p) { return qGreen(p) > qRed(p) + 60 && qGreen(p) > qBlue(p) + 60; }
+
+// Pixels of the picture that differ from the background colour.
+QVector<QPoint> drawnPixels(const QImage &image, QRgb background)
+{
+    QVector<QPoint> points;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2)
+            if ((image.pixel(x, y) & 0xffffff) != (background & 0xffffff))
+                points << QPoint(x, y);
+    return points;
+}
+
+QPointF centroid(const QVector<QPoint> &points)
+{
+    QPointF sum;
+    for (const QPoint &p : points)
+        sum += p;
+    return points.isEmpty() ? QPointF() : sum / points.size();
+}
+
+} // namespace
+
+class TestGlView : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        window.reset(new mainDialog);
+        mainDialogInstance = window.get();
+        window->resize(1400, 1000);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        view = window->glWidget;
+        QTRY_VERIFY(view->isValid());
+    }
+    void cleanup()
+    {
+        window.reset();
+        mainDialogInstance = nullptr;
+    }
+
+    void backgroundFollowsTheCheckBox();
+    void screwModelsAppearWhereThePosesProject();
+    void keyPositionsAreDrawnWhenChecked();
+    void capturePerspectiveMovesTheScene();
+    void paintNarrowsTheDegreeRangeAndClampsTheDegree();
+    void paintEnablesWhatHasSomethingToShow();
+
+private:
+    QImage paint() { return view->grabFramebuffer(); }
+
+    std::unique_ptr<mainDialog> window;
+    GLWidget *view = nullptr;
+};
+
+void TestGlView::backgroundFollowsTheCheckBox()
+{
+    QImage image = paint();
+    QCOMPARE(image.pixel(5, 5) & 0xffffff, 0x000000u);
+    QCOMPARE(image.pixel(image.width() / 2, image.height() - 5) & 0xffffff, 0x000000u);
+    window->whiteBackgroundCheck->setChecked(true);
+    image = paint();
+    QCOMPARE(image.pixel(5, 5) & 0xffffff, 0xffffffu);
+    QCOMPARE(image.pixel(image.width() - 5, image.height() / 2) & 0xffffff, 0xffffffu);
+    window->whiteBackgroundCheck->setChecked(false);
+    QCOMPARE(paint().pixel(5, 5) & 0xffffff, 0x000000u);
+}
+
+void TestGlView::screwModelsAppearWhereThePosesProject()
+{
+    // In a capture mode the eye sits 20 scene units in front of the origin
+    // with a vertical field of view of 60 degrees.
+    window->keyPositionCaptureCheck->setChecked(true);
+    window->spatialCaptureCheck->setChecked(true);
+    window->sensor->addKeyPosition(pose(0, -0.6, 0.0, 0.0));
+    window->sensor->addKeyPosition(pose(30, 0.0, 0.3, 0.0));
+    window->sensor->addKeyPosition(pose(60, 0.6, 0.0, 0.0));
+    auto greenNear = [](const QImage &image, double sceneX, double sceneY) {
+        const double halfHeight = 20.0 * std::tan(M_PI / 6.0);
+        const double aspect = double(image.width()) / image.height();
+        const QPoint centre(int((1 + sceneX / (halfHeight * aspect)) / 2 * image.width()),
+            int((1 - sceneY / halfHeight) / 2 * image.height()));
+        int count = 0;
+        for (int dy = -40; dy <= 40; ++dy)
+            for (int dx = -40; dx <= 40; ++dx) {
+                const QPoint p = centre + QPoint(dx, dy);
+                count += image.rect().contains(p) && isGreen(image.pixel(p));
+            }
+        return count;
+    };
+    QImage image = paint();
+    QCOMPARE(greenNear(image, -6, 0), 0);
+
+    window->screwCheck->setChecked(true);
+    QVERIFY(window->objectCheck->isChecked());
+    image = paint();
+    // The first two key poses begin the two segments; the last is reached
+    // only in the limit.
+    QVERIFY2(greenNear(image, -6, 0) > 30, qPrintable(QString::number(greenNear(image, -6, 0))));
+    QVERIFY2(greenNear(image, 0, 3) > 30, qPrintable(QString::number(greenNear(image, 0, 3))));
+    // Far from every pose the background stays.
+    QCOMPARE(image.pixel(5, 5) & 0xffffff, 0x000000u);
+    QCOMPARE(greenNear(image, 0, -8), 0);
+}
+
+void TestGlView::keyPositionsAreDrawnWhenChecked()
+{
+    window->sensor->addKeyPosition(pose(0, 0.0, 0.0, 0.0));
+    const QImage before = paint();
+    QVERIFY(drawnPixels(before, 0).isEmpty());
+    QVERIFY(window->keyPositionsCheck->isEnabled());
+    window->keyPositionsCheck->setChecked(true);
+    const QVector<QPoint> drawn = drawnPixels(paint(), 0);
+    QVERIFY(drawn.size() > 50);
+    // Drawing the key positions twice (with a computed kind) changes nothing.
+    window->screwCheck->setChecked(true);
+    window->objectCheck->setChecked(false);
+    QCOMPARE(drawnPixels(paint(), 0), drawn);
+}
+
+void TestGlView::capturePerspectiveMovesTheScene()
+{
+    window->sensor->addKeyPosition(pose(0, 0.03, 0.03, 0.0));
+    window->keyPositionsCheck->setChecked(true);
+    const QVector<QPoint> flat = drawnPixels(paint(), 0);
+    QVERIFY(!flat.isEmpty());
+
+    window->keyPositionCaptureCheck->setChecked(true);
+    window->planarCaptureCheck->setChecked(true);
+    const QVector<QPoint> perspective = drawnPixels(paint(), 0);
+    QVERIFY(!perspective.isEmpty());
+    // Seen from 20 units away the pose shrinks towards the middle.
+    QVERIFY(perspective.size() < flat.size());
+    const QPointF middle(view->width() / 2.0, view->height() / 2.0);
+    QVERIFY(
+        QLineF(centroid(perspective), middle).length() < QLineF(centroid(flat), middle).length());
+
+    // Unchecking the mode restores the identity matrices.
+    window->planarCaptureCheck->setChecked(false);
+    QCOMPARE(drawnPixels(paint(), 0), flat);
+}
+
+void TestGlView::paintNarrowsTheDegreeRangeAndClampsTheDegree()
+{
+    for (int i = 0; i < 3; ++i)
+        window->sensor->addKeyPosition(pose(20 * i, 0.02 * i, 0, 0));
+    window->approximationCheck->setChecked(true);
+    QCOMPARE(window->approximationDegreeSpin->value(), 3);
+    paint();
+    QCOMPARE(window->approximationDegreeSpin->maximum(), 2);
+    QCOMPARE(window->approximationDegreeSpin->value(), 2);
+    QCOMPARE(view->approximationMotion->degree(), 2);
+    // The interpolation's box keeps its range while its kind is unchecked.
+    QCOMPARE(window->interpolationDegreeSpin->maximum(), 10);
+}
+
+void TestGlView::paintEnablesWhatHasSomethingToShow()
+{
+    paint();
+    QVERIFY(!window->exportButton->isEnabled());
+    QVERIFY(!window->keyPositionsCheck->isEnabled());
+    QVERIFY(!window->continuousMotionCheck->isEnabled());
+    window->sensor->addKeyPosition(pose(0, 0, 0, 0));
+    paint();
+    QVERIFY(window->exportButton->isEnabled());
+    QVERIFY(window->keyPositionsCheck->isEnabled());
+    QVERIFY(!window->continuousMotionCheck->isEnabled());
+    window->sensor->clearKeyPositions();
+    paint();
+    QVERIFY(!window->exportButton->isEnabled());
+}
+
+QTEST_MAIN(TestGlView)
+#include "tst_gl_view.moc"
