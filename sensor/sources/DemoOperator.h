@@ -14,8 +14,9 @@ namespace camera {
 // camera who, in a loop of 54 s at 30 body frames a second, raises the left
 // hand and closes it (recording starts), shows eight poses with the right
 // hand, each reached in one second and held for five, opens the left hand
-// (recording stops) and rests. Every joint jitters by at most 2.5 mm, as a
-// tracked body does. The body of a frame is a pure function of its index.
+// (recording stops) and rests. Every joint jitters by at most 1.5 mm along
+// each axis, as a tracked body does. The body of a frame is a pure function
+// of its index.
 class DemoOperator {
 public:
     static constexpr int framesPerSecond = 30;
