@@ -156,6 +156,24 @@ namespace {
         joint.TrackingState = TrackingState_Tracked;
     }
 
+    struct Arm {
+        JointType shoulder, elbow, wrist, hand, handTip, thumb;
+    };
+
+    // An arm whose hand is at pose, its elbow bent toward pole; the
+    // shoulder must be set already.
+    void setArm(Body &body, const Arm &arm, const HandPose &pose, const QVector3D &tip,
+        const QVector3D &thumb, const QVector3D &pole)
+    {
+        const QVector3D wrist = pose.centre + pose.orientation.rotatedVector(wristOffset);
+        const CameraSpacePoint &s = body.joints[std::size_t(arm.shoulder)].Position;
+        setJoint(body, arm.hand, pose.centre);
+        setJoint(body, arm.handTip, pose.centre + pose.orientation.rotatedVector(tip));
+        setJoint(body, arm.thumb, pose.centre + pose.orientation.rotatedVector(thumb));
+        setJoint(body, arm.wrist, wrist);
+        setJoint(body, arm.elbow, elbow(QVector3D(s.X, s.Y, s.Z), wrist, pole));
+    }
+
 } // namespace
 
 const std::vector<DemoOperator::HeldPose> &DemoOperator::heldPoses()
@@ -206,27 +224,14 @@ Body DemoOperator::body(std::int64_t frameIndex)
     setJoint(body, JointType_AnkleRight, QVector3D(0.12f, -0.83f, 2.03f));
     setJoint(body, JointType_FootRight, QVector3D(0.14f, -0.88f, 1.93f));
 
-    const HandPose right = rightHand(frame);
-    const QVector3D rightWrist = right.centre + right.orientation.rotatedVector(wristOffset);
-    setJoint(body, JointType_HandRight, right.centre);
-    setJoint(
-        body, JointType_HandTipRight, right.centre + right.orientation.rotatedVector(tipOffset));
-    setJoint(
-        body, JointType_ThumbRight, right.centre + right.orientation.rotatedVector(thumbOffset));
-    setJoint(body, JointType_WristRight, rightWrist);
-    setJoint(body, JointType_ElbowRight,
-        elbow(shoulderRight + sway, rightWrist, QVector3D(0.7f, -1.0f, 0.3f)));
-
-    const HandPose left = leftHand(frame);
-    const QVector3D leftWrist = left.centre + left.orientation.rotatedVector(wristOffset);
-    setJoint(body, JointType_HandLeft, left.centre);
-    setJoint(
-        body, JointType_HandTipLeft, left.centre + left.orientation.rotatedVector(fistTipOffset));
-    setJoint(
-        body, JointType_ThumbLeft, left.centre + left.orientation.rotatedVector(fistThumbOffset));
-    setJoint(body, JointType_WristLeft, leftWrist);
-    setJoint(body, JointType_ElbowLeft,
-        elbow(shoulderLeft + sway, leftWrist, QVector3D(-0.7f, -1.0f, 0.3f)));
+    setArm(body,
+        Arm { JointType_ShoulderRight, JointType_ElbowRight, JointType_WristRight,
+            JointType_HandRight, JointType_HandTipRight, JointType_ThumbRight },
+        rightHand(frame), tipOffset, thumbOffset, QVector3D(0.7f, -1.0f, 0.3f));
+    setArm(body,
+        Arm { JointType_ShoulderLeft, JointType_ElbowLeft, JointType_WristLeft, JointType_HandLeft,
+            JointType_HandTipLeft, JointType_ThumbLeft },
+        leftHand(frame), fistTipOffset, fistThumbOffset, QVector3D(-0.7f, -1.0f, 0.3f));
 
     // Tracker noise: at most 1.5 mm on each axis, under 2.6 mm in all.
     for (int j = 0; j < JointType_Count; ++j) {

@@ -219,81 +219,89 @@ namespace {
         std::shared_ptr<ColorImage> m_image;
     };
 
-    class BodyFrameReaderImpl final : public RefCounted<IBodyFrameReader> {
+    // A reader of one stream: hands out the newest due frame it has not
+    // handed out yet, while the device is open.
+    template <class ReaderInterface, class FrameInterface>
+    class FrameReader : public RefCounted<ReaderInterface> {
     public:
-        explicit BodyFrameReaderImpl(std::shared_ptr<Device> device)
+        explicit FrameReader(std::shared_ptr<Device> device)
             : m_device(std::move(device))
         {
         }
 
-        HRESULT AcquireLatestFrame(IBodyFrame **frame) override
+        HRESULT AcquireLatestFrame(FrameInterface **frame) override
         {
             if (!frame)
                 return E_POINTER;
             *frame = nullptr;
             if (!m_device->open)
                 return E_PENDING;
-            const std::int64_t index
-                = m_cursor.next(*m_device, m_device->source->latestBodyFrame());
+            Source &source = *m_device->source;
+            const std::int64_t index = m_cursor.next(*m_device, latestDue(source));
             if (index < 0)
                 return E_PENDING;
-            auto *bodyFrame = new BodyFrameImpl;
-            m_device->source->bodyFrame(index, bodyFrame->frame);
-            *frame = bodyFrame;
-            return S_OK;
+            *frame = makeFrame(source, index);
+            return *frame ? S_OK : E_FAIL;
         }
+
+    protected:
+        virtual std::int64_t latestDue(Source &source) = 0;
+        // The frame of that index (one reference for the caller), or null
+        // when it cannot be delivered.
+        virtual FrameInterface *makeFrame(Source &source, std::int64_t index) = 0;
 
     private:
         std::shared_ptr<Device> m_device;
         StreamCursor m_cursor;
     };
 
-    class ColorFrameReaderImpl final : public RefCounted<IColorFrameReader> {
+    class BodyFrameReaderImpl final : public FrameReader<IBodyFrameReader, IBodyFrame> {
     public:
-        explicit ColorFrameReaderImpl(std::shared_ptr<Device> device)
-            : m_device(std::move(device))
-        {
-        }
+        using FrameReader::FrameReader;
 
-        HRESULT AcquireLatestFrame(IColorFrame **frame) override
+    private:
+        std::int64_t latestDue(Source &source) override { return source.latestBodyFrame(); }
+        IBodyFrame *makeFrame(Source &source, std::int64_t index) override
         {
-            if (!frame)
-                return E_POINTER;
-            *frame = nullptr;
-            if (!m_device->open)
-                return E_PENDING;
-            const std::int64_t index
-                = m_cursor.next(*m_device, m_device->source->latestColorFrame());
-            if (index < 0)
-                return E_PENDING;
+            auto *frame = new BodyFrameImpl;
+            source.bodyFrame(index, frame->frame);
+            return frame;
+        }
+    };
+
+    class ColorFrameReaderImpl final : public FrameReader<IColorFrameReader, IColorFrame> {
+    public:
+        using FrameReader::FrameReader;
+
+    private:
+        std::int64_t latestDue(Source &source) override { return source.latestColorFrame(); }
+        IColorFrame *makeFrame(Source &source, std::int64_t index) override
+        {
             // The image buffer is reused once the frame that last held it is
             // gone, so steady polling allocates nothing.
             if (!m_image || m_image.use_count() > 1)
                 m_image = std::make_shared<ColorImage>();
-            m_device->source->colorFrame(index, *m_image);
+            source.colorFrame(index, *m_image);
             if (!isFullColorFrame(*m_image))
-                return E_FAIL;
-            *frame = new ColorFrameImpl(m_image);
-            return S_OK;
+                return nullptr;
+            return new ColorFrameImpl(m_image);
         }
 
-    private:
-        std::shared_ptr<Device> m_device;
-        StreamCursor m_cursor;
         std::shared_ptr<ColorImage> m_image;
     };
 
-    class BodyFrameSourceImpl final : public RefCounted<IBodyFrameSource> {
+    template <class SourceInterface, class ReaderInterface, class ReaderImpl>
+    class FrameSourceImpl final : public RefCounted<SourceInterface> {
     public:
-        explicit BodyFrameSourceImpl(std::shared_ptr<Device> device)
+        explicit FrameSourceImpl(std::shared_ptr<Device> device)
             : m_device(std::move(device))
         {
         }
-        HRESULT OpenReader(IBodyFrameReader **reader) override
+        HRESULT OpenReader(ReaderInterface **reader) override
         {
             if (!reader)
                 return E_POINTER;
-            *reader = new BodyFrameReaderImpl(m_device);
+            *reader = new ReaderImpl(m_device);
             return S_OK;
         }
 
@@ -301,23 +309,10 @@ namespace {
         std::shared_ptr<Device> m_device;
     };
 
-    class ColorFrameSourceImpl final : public RefCounted<IColorFrameSource> {
-    public:
-        explicit ColorFrameSourceImpl(std::shared_ptr<Device> device)
-            : m_device(std::move(device))
-        {
-        }
-        HRESULT OpenReader(IColorFrameReader **reader) override
-        {
-            if (!reader)
-                return E_POINTER;
-            *reader = new ColorFrameReaderImpl(m_device);
-            return S_OK;
-        }
-
-    private:
-        std::shared_ptr<Device> m_device;
-    };
+    using BodyFrameSourceImpl
+        = FrameSourceImpl<IBodyFrameSource, IBodyFrameReader, BodyFrameReaderImpl>;
+    using ColorFrameSourceImpl
+        = FrameSourceImpl<IColorFrameSource, IColorFrameReader, ColorFrameReaderImpl>;
 
     // A double as a float, beyond the float range as an infinity (a plain
     // conversion of such a value is undefined).
