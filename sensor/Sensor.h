@@ -8,8 +8,7 @@
 #include <vector>
 
 class QLabel;
-class QPainter;
-class QPixmap;
+class QPoint;
 class KeyPoseList;
 
 struct IKinectSensor;
@@ -17,10 +16,17 @@ struct IColorFrameReader;
 struct ICoordinateMapper;
 struct IBodyFrameReader;
 struct IBody;
+struct CameraSpacePoint;
 
 namespace Kinect {
 
 class colorDisplay;
+
+// Capture state shared by the whole process, kept across recordings, mode
+// changes and list resets: the number of consecutive still body frames, and
+// 1 while a recording that the left-hand gesture started is running.
+extern int stillFrameCount;
+extern int gestureLatch;
 
 // The program's one connection to the camera, and the owner of the two pose
 // lists that capture fills: the key positions and the continuously captured
@@ -46,6 +52,13 @@ public Q_SLOTS:
 
 private:
     void startUp();
+    void processBodies(IBody **bodies);
+    QPoint jointToViewPoint(const CameraSpacePoint &position, int w, int h) const;
+    void drawSkeletonOverlay(const QPoint *points);
+    void gestureStep(int handLeftState);
+    void captureStep();
+    void captureContinuous();
+    void captureKeyPosition();
 
     IKinectSensor *kinectSensor = nullptr;
     IColorFrameReader *colorFrameReader = nullptr;
@@ -55,8 +68,7 @@ private:
     colorDisplay *colorPresenter = nullptr;
     QLabel *colorLabel = nullptr;
     QLabel *skeletonLabel = nullptr;
-    QPixmap *overlayPixmap = nullptr;
-    QPainter *overlayPainter = nullptr;
+    // G+ and G- (x, y, z, w) of the last body frame that counted as moving.
     double referencePoints[2][4] = {};
     QVector3D handCentre;
     QVector3D handTip;

@@ -1,0 +1,71 @@
+#include "sensor/sources/Source.h"
+
+#include "sensor/sources/DemoSource.h"
+#include "sensor/sources/ReplaySource.h"
+
+#include <QDebug>
+#include <QFileInfo>
+
+#include <utility>
+
+namespace camera {
+
+namespace {
+
+    std::shared_ptr<Source> &installed()
+    {
+        static std::shared_ptr<Source> source;
+        return source;
+    }
+
+    const char *const validSettings
+        = "none (no camera), demo (the built-in demonstration operator) or "
+          "replay:PATH (PATH a .csv or .skeleton recording)";
+
+} // namespace
+
+Source::~Source() = default;
+
+void Source::colorFrame(std::int64_t, ColorImage &) { }
+
+void installSource(std::shared_ptr<Source> source) { installed() = std::move(source); }
+
+std::shared_ptr<Source> installedSource() { return installed(); }
+
+ScopedSource::ScopedSource(std::shared_ptr<Source> source)
+    : m_previous(installedSource())
+{
+    installSource(std::move(source));
+}
+
+ScopedSource::~ScopedSource() { installSource(std::move(m_previous)); }
+
+std::shared_ptr<Source> sourceFromSetting(const QString &setting)
+{
+    if (setting.isEmpty() || setting == QLatin1String("none"))
+        return nullptr;
+    if (setting == QLatin1String("demo"))
+        return std::make_shared<DemoSource>();
+    const QLatin1String replayPrefix("replay:");
+    if (setting.startsWith(replayPrefix)) {
+        const QString path = setting.mid(replayPrefix.size());
+        if (!ReplaySource::isRecordingPath(path)) {
+            qWarning().noquote() << QStringLiteral("HANDMOTION_CAMERA: cannot replay \"%1\": a "
+                                                   "recording's name ends in .csv or .skeleton")
+                                        .arg(path);
+            return nullptr;
+        }
+        return std::make_shared<ReplaySource>(path);
+    }
+    qWarning().noquote() << QStringLiteral("HANDMOTION_CAMERA: unknown camera source \"%1\"; "
+                                           "valid values are %2")
+                                .arg(setting, QLatin1String(validSettings));
+    return nullptr;
+}
+
+std::shared_ptr<Source> sourceFromEnvironment()
+{
+    return sourceFromSetting(qEnvironmentVariable("HANDMOTION_CAMERA"));
+}
+
+} // namespace camera

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "sensor/sources/Source.h"
+
+#include <QVector3D>
+
+#include <memory>
+
+namespace Kinect {
+class mainDialog;
+class Sensor;
+} // namespace Kinect
+
+namespace support {
+
+// A tracked person standing 2 m from the camera with all 25 joints set,
+// shifted sideways by offsetX metres; the right hand's centre, tip and thumb
+// are the given points.
+camera::Body standingBody(const QVector3D &handCentre, const QVector3D &handTip,
+    const QVector3D &thumbTip, HandState handLeftState = HandState_Unknown, float offsetX = 0.0f);
+// The same with the right hand held up in front of the chest.
+camera::Body standingBody(HandState handLeftState = HandState_Unknown, float offsetX = 0.0f);
+
+// A body frame with body in the given slot and the other slots empty.
+camera::BodyFrame frameWith(const camera::Body &body, int slot = 0);
+
+// The main window as the program builds it, with source behind its sensor
+// and its polling threads stopped, so that a test polls by hand and frames
+// are processed exactly when the test says. mainDialogInstance points at the
+// window while it lives, and the process-wide capture state starts afresh.
+class WindowWithSource {
+public:
+    explicit WindowWithSource(std::shared_ptr<camera::Source> source);
+    ~WindowWithSource();
+    WindowWithSource(const WindowWithSource &) = delete;
+    WindowWithSource &operator=(const WindowWithSource &) = delete;
+
+    Kinect::mainDialog &window() { return *m_window; }
+    Kinect::Sensor &sensor();
+
+private:
+    camera::ScopedSource m_installed;
+    std::unique_ptr<Kinect::mainDialog> m_window;
+};
+
+} // namespace support

@@ -1,0 +1,370 @@
+// The camera contract over its sources: reference counting, frame pacing on
+// a stepped clock, the coordinate mapper, colour conversion, and the choice
+// of source from HANDMOTION_CAMERA.
+
+#include "sensor/KinectSdk.h"
+#include "sensor/sources/Clock.h"
+#include "sensor/sources/ColorConversion.h"
+#include "sensor/sources/ScriptedSource.h"
+#include "sensor/sources/SourceDevice.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(CameraSpacePoint)
+
+namespace {
+
+// Body frame k falls due every 10 ms on the stepped clock and carries k as
+// its tracking id, so that a test sees which frame a reader delivered.
+class CountingSource : public camera::Source {
+public:
+    explicit CountingSource(camera::Clock clock)
+        : m_clock(std::move(clock))
+    {
+    }
+    bool open() override
+    {
+        m_openedAt = m_clock();
+        return true;
+    }
+    std::int64_t latestBodyFrame() override { return (m_clock() - m_openedAt) / 10ms; }
+    void bodyFrame(std::int64_t index, camera::BodyFrame &frame) override
+    {
+        frame = camera::BodyFrame();
+        frame.bodies[0].tracked = true;
+        frame.bodies[0].trackingId = UINT64(index);
+    }
+
+private:
+    camera::Clock m_clock;
+    std::chrono::nanoseconds m_openedAt { 0 };
+};
+
+// Releases a contract object when the test leaves its scope.
+template <class Interface> struct Held {
+    Interface *object = nullptr;
+    ~Held()
+    {
+        if (object)
+            object->Release();
+    }
+    Interface **out() { return &object; }
+    Interface *operator->() const { return object; }
+};
+
+// The tracking id of the newest body frame a reader hands out, -1 for
+// E_PENDING.
+long long acquire(IBodyFrameReader *reader)
+{
+    Held<IBodyFrame> frame;
+    const HRESULT hr = reader->AcquireLatestFrame(frame.out());
+    if (hr == E_PENDING && !frame.object)
+        return -1;
+    if (FAILED(hr) || !frame.object)
+        return -3;
+    IBody *bodies[BODY_COUNT] = {};
+    if (FAILED(frame->GetAndRefreshBodyData(BODY_COUNT, bodies)))
+        return -3;
+    UINT64 id = 0;
+    bodies[0]->get_TrackingId(&id);
+    for (IBody *body : bodies)
+        body->Release();
+    return static_cast<long long>(id);
+}
+
+// An opened camera over source, with its body reader.
+struct OpenCamera {
+    Held<IKinectSensor> sensor;
+    Held<IBodyFrameReader> bodyReader;
+    Held<IColorFrameReader> colorReader;
+
+    explicit OpenCamera(std::shared_ptr<camera::Source> source)
+    {
+        sensor.object = camera::createKinectSensor(std::move(source));
+        Held<IBodyFrameSource> bodySource;
+        Held<IColorFrameSource> colorSource;
+        if (FAILED(sensor->Open()) || FAILED(sensor->get_BodyFrameSource(bodySource.out()))
+            || FAILED(bodySource->OpenReader(bodyReader.out()))
+            || FAILED(sensor->get_ColorFrameSource(colorSource.out()))
+            || FAILED(colorSource->OpenReader(colorReader.out())))
+            qFatal("cannot open the camera");
+    }
+};
+
+} // namespace
+
+class CameraContractTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void objectsLiveUntilTheirLastRelease()
+    {
+        const int before = camera::liveContractObjects();
+        IKinectSensor *sensor
+            = camera::createKinectSensor(std::make_shared<camera::ScriptedSource>());
+        QCOMPARE(sensor->Open(), S_OK);
+        IBodyFrameSource *source = nullptr;
+        QCOMPARE(sensor->get_BodyFrameSource(&source), S_OK);
+        IBodyFrameReader *reader = nullptr;
+        QCOMPARE(source->OpenReader(&reader), S_OK);
+        QCOMPARE(camera::liveContractObjects(), before + 3);
+
+        QCOMPARE(sensor->AddRef(), ULONG(2));
+        QCOMPARE(sensor->Release(), ULONG(1));
+        // The reader keeps what it reads from: the sensor and the frame
+        // source may go first.
+        QCOMPARE(source->Release(), ULONG(0));
+        QCOMPARE(sensor->Release(), ULONG(0));
+        QCOMPARE(camera::liveContractObjects(), before + 1);
+        IBodyFrame *frame = nullptr;
+        QCOMPARE(reader->AcquireLatestFrame(&frame), E_PENDING);
+        QCOMPARE(frame, nullptr);
+        QCOMPARE(reader->Release(), ULONG(0));
+        QCOMPARE(camera::liveContractObjects(), before);
+    }
+
+    void bodiesAreCreatedOnceAndRefreshedInPlace()
+    {
+        camera::SteppedClock clock;
+        OpenCamera camera(std::make_shared<CountingSource>(clock.clock()));
+        const int before = camera::liveContractObjects();
+        IBody *bodies[BODY_COUNT] = {};
+        for (int n = 0; n < 3; ++n) {
+            Held<IBodyFrame> frame;
+            QCOMPARE(camera.bodyReader->AcquireLatestFrame(frame.out()), S_OK);
+            IBody *first = bodies[0];
+            QCOMPARE(frame->GetAndRefreshBodyData(BODY_COUNT, bodies), S_OK);
+            if (first)
+                QCOMPARE(bodies[0], first);
+            UINT64 id = 99;
+            QCOMPARE(bodies[0]->get_TrackingId(&id), S_OK);
+            QCOMPARE(id, UINT64(n));
+            BOOLEAN tracked = 1;
+            QCOMPARE(bodies[1]->get_IsTracked(&tracked), S_OK);
+            QCOMPARE(tracked, BOOLEAN(0));
+            Joint joints[JointType_Count];
+            QCOMPARE(bodies[0]->GetJoints(JointType_Count - 1, joints), E_INVALIDARG);
+            clock.advance(10ms);
+        }
+        QCOMPARE(camera::liveContractObjects(), before + BODY_COUNT);
+        for (IBody *body : bodies)
+            body->Release();
+        QCOMPARE(camera::liveContractObjects(), before);
+    }
+
+    void readerDeliversNewestDueFrame()
+    {
+        camera::SteppedClock clock;
+        OpenCamera camera(std::make_shared<CountingSource>(clock.clock()));
+        IBodyFrameReader *reader = camera.bodyReader.object;
+        QCOMPARE(acquire(reader), 0LL);
+        QCOMPARE(acquire(reader), -1LL); // nothing new yet
+        clock.advance(9ms);
+        QCOMPARE(acquire(reader), -1LL);
+        clock.advance(1ms);
+        QCOMPARE(acquire(reader), 1LL); // exactly due
+        clock.advance(35ms);
+        QCOMPARE(acquire(reader), 4LL); // frames 2 and 3 were never taken
+        QCOMPARE(acquire(reader), -1LL);
+        clock.advance(10ms);
+        QCOMPARE(acquire(reader), 5LL);
+        // No colour stream: colour never has a frame.
+        Held<IColorFrame> colorFrame;
+        QCOMPARE(camera.colorReader->AcquireLatestFrame(colorFrame.out()), E_PENDING);
+    }
+
+    void closedCameraDeliversNothing()
+    {
+        camera::SteppedClock clock;
+        OpenCamera camera(std::make_shared<CountingSource>(clock.clock()));
+        QCOMPARE(camera.sensor->Close(), S_OK);
+        clock.advance(100ms);
+        QCOMPARE(acquire(camera.bodyReader.object), -1LL);
+        // Opening again starts the stream afresh.
+        QCOMPARE(camera.sensor->Open(), S_OK);
+        QCOMPARE(acquire(camera.bodyReader.object), 0LL);
+    }
+
+    void nullOutParametersAreRejected()
+    {
+        OpenCamera camera(std::make_shared<camera::ScriptedSource>());
+        QCOMPARE(GetDefaultKinectSensor(nullptr), E_POINTER);
+        QCOMPARE(camera.sensor->get_CoordinateMapper(nullptr), E_POINTER);
+        QCOMPARE(camera.bodyReader->AcquireLatestFrame(nullptr), E_POINTER);
+        QCOMPARE(camera.colorReader->AcquireLatestFrame(nullptr), E_POINTER);
+        Held<ICoordinateMapper> mapper;
+        QCOMPARE(camera.sensor->get_CoordinateMapper(mapper.out()), S_OK);
+        QCOMPARE(
+            mapper->MapCameraPointToDepthSpace(CameraSpacePoint { 0, 0, 1 }, nullptr), E_POINTER);
+    }
+
+    void mapper_data()
+    {
+        QTest::addColumn<CameraSpacePoint>("point");
+        QTest::addColumn<float>("depthX");
+        QTest::addColumn<float>("depthY");
+        const float inf = std::numeric_limits<float>::infinity();
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        QTest::newRow("on the axis") << CameraSpacePoint { 0.0f, 0.0f, 2.0f } << 256.0f << 212.0f;
+        QTest::newRow("right and up") << CameraSpacePoint { 1.0f, 1.0f, 2.0f } << 438.75f << 29.25f;
+        QTest::newRow("left and down, far")
+            << CameraSpacePoint { -2.0f, -1.0f, 8.0f } << 164.625f << 257.6875f;
+        QTest::newRow("at the camera") << CameraSpacePoint { 0.5f, 0.5f, 0.0f } << -inf << -inf;
+        QTest::newRow("behind") << CameraSpacePoint { 0.5f, 0.5f, -1.0f } << -inf << -inf;
+        QTest::newRow("x not a number") << CameraSpacePoint { nan, 0.0f, 2.0f } << -inf << -inf;
+        QTest::newRow("z not a number") << CameraSpacePoint { 0.0f, 0.0f, nan } << -inf << -inf;
+        QTest::newRow("y infinite") << CameraSpacePoint { 0.0f, inf, 2.0f } << -inf << -inf;
+        QTest::newRow("z infinite") << CameraSpacePoint { 0.0f, 0.0f, inf } << -inf << -inf;
+        QTest::newRow("beyond float range")
+            << CameraSpacePoint { 1e30f, -1e30f, 1e-30f } << inf << inf;
+    }
+
+    void mapper()
+    {
+        QFETCH(CameraSpacePoint, point);
+        QFETCH(float, depthX);
+        QFETCH(float, depthY);
+        OpenCamera camera(std::make_shared<camera::ScriptedSource>());
+        Held<ICoordinateMapper> mapper;
+        QCOMPARE(camera.sensor->get_CoordinateMapper(mapper.out()), S_OK);
+        DepthSpacePoint depth { 0.0f, 0.0f };
+        QCOMPARE(mapper->MapCameraPointToDepthSpace(point, &depth), S_OK);
+        QCOMPARE(depth.X, depthX);
+        QCOMPARE(depth.Y, depthY);
+    }
+
+    void colorConversion_data()
+    {
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("black") << QColor(0, 0, 0);
+        QTest::newRow("white") << QColor(255, 255, 255);
+        QTest::newRow("red") << QColor(255, 0, 0);
+        QTest::newRow("green") << QColor(0, 255, 0);
+        QTest::newRow("blue") << QColor(0, 0, 255);
+        QTest::newRow("skin") << QColor(226, 176, 142);
+    }
+
+    // YUY2 made from a colour converts back to it within rounding, in both
+    // byte orders.
+    void colorConversion()
+    {
+        QFETCH(QColor, colour);
+        const camera::Yuv yuv = camera::yuvFromRgb(colour.red(), colour.green(), colour.blue());
+        const BYTE pair[4] = { yuv.y, yuv.u, yuv.y, yuv.v };
+        BYTE bgra[8] = {};
+        BYTE rgba[8] = {};
+        camera::convertYuy2(pair, 2, 1, bgra, false);
+        camera::convertYuy2(pair, 2, 1, rgba, true);
+        for (int pixel = 0; pixel < 2; ++pixel) {
+            const BYTE *b = bgra + 4 * pixel;
+            const BYTE *r = rgba + 4 * pixel;
+            QVERIFY(std::abs(b[2] - colour.red()) <= 3);
+            QVERIFY(std::abs(b[1] - colour.green()) <= 3);
+            QVERIFY(std::abs(b[0] - colour.blue()) <= 3);
+            QCOMPARE(b[3], BYTE(255));
+            QCOMPARE(r[0], b[2]);
+            QCOMPARE(r[1], b[1]);
+            QCOMPARE(r[2], b[0]);
+            QCOMPARE(r[3], BYTE(255));
+        }
+    }
+
+    void colorFrameConversionChecksItsArguments()
+    {
+        auto source = std::make_shared<camera::ScriptedSource>();
+        OpenCamera camera(source);
+        camera::ColorImage image;
+        image.format = ColorImageFormat_Yuy2;
+        image.width = colorFrameWidth;
+        image.height = colorFrameHeight;
+        image.bytes.assign(std::size_t(colorFrameWidth) * colorFrameHeight * 2, 128);
+        source->pushColorImage(image);
+        Held<IColorFrame> frame;
+        QCOMPARE(camera.colorReader->AcquireLatestFrame(frame.out()), S_OK);
+        ColorImageFormat format = ColorImageFormat_None;
+        QCOMPARE(frame->get_RawColorImageFormat(&format), S_OK);
+        QCOMPARE(format, ColorImageFormat_Yuy2);
+        const UINT fullSize = UINT(colorFrameWidth) * colorFrameHeight * 4;
+        std::vector<BYTE> buffer(fullSize);
+        QCOMPARE(frame->CopyConvertedFrameDataToArray(
+                     fullSize - 1, buffer.data(), ColorImageFormat_Bgra),
+            E_INVALIDARG);
+        QCOMPARE(
+            frame->CopyConvertedFrameDataToArray(fullSize, buffer.data(), ColorImageFormat_Yuy2),
+            E_INVALIDARG);
+        QCOMPARE(frame->CopyConvertedFrameDataToArray(fullSize, nullptr, ColorImageFormat_Bgra),
+            E_POINTER);
+        QCOMPARE(
+            frame->CopyConvertedFrameDataToArray(fullSize, buffer.data(), ColorImageFormat_Bgra),
+            S_OK);
+        // Mid grey: Y = 128 with neutral chroma.
+        QCOMPARE(int(buffer[fullSize - 2]), 130);
+    }
+
+    void sourceFromEnvironment_data()
+    {
+        QTest::addColumn<QByteArray>("setting");
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unset") << QByteArray() << false << QString();
+        QTest::newRow("empty") << QByteArray("") << false << QString();
+        QTest::newRow("none") << QByteArray("none") << false << QString();
+        QTest::newRow("demo") << QByteArray("demo") << true << QString();
+        QTest::newRow("unknown") << QByteArray("webcam") << false
+                                 << QStringLiteral("HANDMOTION_CAMERA: unknown camera source "
+                                                   "\"webcam\"; valid values are none .*demo "
+                                                   ".*replay:PATH");
+        QTest::newRow("wrong case")
+            << QByteArray("Demo") << false << QStringLiteral("unknown camera source \"Demo\"");
+        QTest::newRow("replay of another kind of file")
+            << QByteArray("replay:/tmp/notes.txt") << false
+            << QStringLiteral("cannot replay \"/tmp/notes.txt\": .*\\.csv or \\.skeleton");
+        QTest::newRow("replay without a path")
+            << QByteArray("replay:") << false << QStringLiteral("cannot replay \"\"");
+        QTest::newRow("replay of a missing file")
+            << QByteArray("replay:/nonexistent/walk.csv") << false
+            << QStringLiteral("/nonexistent/walk.csv: cannot open the recording");
+    }
+
+    void sourceFromEnvironment()
+    {
+        QFETCH(QByteArray, setting);
+        QFETCH(bool, opens);
+        QFETCH(QString, message);
+        if (setting.isNull())
+            qunsetenv("HANDMOTION_CAMERA");
+        else
+            qputenv("HANDMOTION_CAMERA", setting);
+        if (!message.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(message));
+        Held<IKinectSensor> sensor;
+        QCOMPARE(GetDefaultKinectSensor(sensor.out()), S_OK);
+        QVERIFY(sensor.object);
+        QCOMPARE(SUCCEEDED(sensor->Open()), opens);
+        qputenv("HANDMOTION_CAMERA", "none");
+    }
+
+    void installedSourceWinsOverEnvironment()
+    {
+        qputenv("HANDMOTION_CAMERA", "demo");
+        auto scripted = std::make_shared<camera::ScriptedSource>();
+        scripted->setOpenSucceeds(false);
+        {
+            camera::ScopedSource installed(scripted);
+            Held<IKinectSensor> sensor;
+            QCOMPARE(GetDefaultKinectSensor(sensor.out()), S_OK);
+            QCOMPARE(sensor->Open(), E_FAIL);
+        }
+        QCOMPARE(camera::installedSource(), nullptr);
+        qputenv("HANDMOTION_CAMERA", "none");
+    }
+};
+
+QTEST_MAIN(CameraContractTest)
+#include "tst_camera_contract.moc"

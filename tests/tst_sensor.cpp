@@ -1,0 +1,284 @@
+// The sensor: start-up with and without a camera, the colour view, the
+// skeleton view, and reference counting over many polls.
+
+#include "app/mainDialog.h"
+#include "sensor/ColorDisplay.h"
+#include "sensor/Sensor.h"
+#include "sensor/sources/ColorConversion.h"
+#include "sensor/sources/ScriptedSource.h"
+#include "sensor/sources/SourceDevice.h"
+#include "tests/support/CameraTestSupport.h"
+
+#include <QLabel>
+#include <QPixmap>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+using camera::ScriptedSource;
+using support::frameWith;
+using support::standingBody;
+using support::WindowWithSource;
+
+Q_DECLARE_METATYPE(DepthSpacePoint)
+
+namespace {
+
+constexpr int colorWidth = 1920;
+constexpr int colorHeight = 1080;
+
+// A full-size colour frame of one colour, in the camera's raw format.
+camera::ColorImage uniformImage(
+    ColorImageFormat format, int red, int green, int blue, int height = colorHeight)
+{
+    camera::ColorImage image;
+    image.format = format;
+    image.width = colorWidth;
+    image.height = height;
+    const std::size_t pixels = std::size_t(colorWidth) * std::size_t(height);
+    if (format == ColorImageFormat_Yuy2) {
+        const camera::Yuv yuv = camera::yuvFromRgb(red, green, blue);
+        image.bytes.resize(2 * pixels);
+        for (std::size_t i = 0; i < pixels / 2; ++i) {
+            BYTE *pair = &image.bytes[4 * i];
+            pair[0] = yuv.y;
+            pair[1] = yuv.u;
+            pair[2] = yuv.y;
+            pair[3] = yuv.v;
+        }
+    } else {
+        image.bytes.resize(4 * pixels);
+        for (std::size_t i = 0; i < pixels; ++i) {
+            BYTE *pixel = &image.bytes[4 * i];
+            pixel[0] = BYTE(blue);
+            pixel[1] = BYTE(green);
+            pixel[2] = BYTE(red);
+            pixel[3] = 255;
+        }
+    }
+    return image;
+}
+
+QPixmap labelPixmap(const QLabel *label) { return label->pixmap(Qt::ReturnByValue); }
+
+QImage labelImage(const QLabel *label) { return labelPixmap(label).toImage(); }
+
+bool isGreen(QRgb pixel) { return qGreen(pixel) > 200 && qRed(pixel) < 50 && qBlue(pixel) < 50; }
+
+// Whether a circle of radius 5 around p was drawn: its leftmost and
+// rightmost points are on the pen.
+bool circleAround(const QImage &image, QPoint p)
+{
+    return isGreen(image.pixel(p + QPoint(-5, 0))) || isGreen(image.pixel(p + QPoint(5, 0)));
+}
+
+// Where a camera-space point lands in a 938 x 438 view (the depth camera's
+// pinhole, then scaled), computed here independently of the sensor.
+QPoint expectedViewPoint(const CameraSpacePoint &p)
+{
+    const double x = 256.0 + 365.5 * p.X / p.Z;
+    const double y = 212.0 - 365.5 * p.Y / p.Z;
+    return QPoint(int(x * 938.0 / 512.0), int(y * 438.0 / 424.0));
+}
+
+} // namespace
+
+class SensorTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void noCameraKeepsViewsEmptyAndListsUsable()
+    {
+        QTest::ignoreMessage(QtDebugMsg, "Sensor not working");
+        qputenv("HANDMOTION_CAMERA", "none");
+        Kinect::mainDialog window;
+        Kinect::Sensor &sensor = *window.sensor;
+        sensor.updateColorFrame();
+        sensor.updateSkeletonFrame();
+        QVERIFY(labelPixmap(window.colorLabel).isNull());
+        QVERIFY(labelPixmap(window.skeletonLabel).isNull());
+
+        const double rotation[4] = { 0.0, 0.0, 0.0, 1.0 };
+        const double translation[4] = { 1.0, 2.0, 3.0, 0.0 };
+        const DualQuaternion pose = DualQuaternion::fromRotationTranslation(rotation, translation);
+        sensor.addKeyPosition(pose);
+        QCOMPARE(sensor.keyPositions().size(), std::size_t(1));
+        sensor.clearKeyPositions();
+        sensor.clearContinuousPositions();
+        QVERIFY(sensor.keyPositions().empty());
+        QVERIFY(sensor.continuousPositions().empty());
+    }
+
+    void failedOpenReportsSensorNotWorking()
+    {
+        auto source = std::make_shared<ScriptedSource>();
+        source->setOpenSucceeds(false);
+        QTest::ignoreMessage(QtDebugMsg, "Sensor not working");
+        WindowWithSource fixture(source);
+        source->pushBodyFrame(frameWith(standingBody()));
+        fixture.sensor().updateSkeletonFrame();
+        QVERIFY(labelPixmap(fixture.window().skeletonLabel).isNull());
+    }
+
+    void viewPoint_data()
+    {
+        QTest::addColumn<DepthSpacePoint>("depthPoint");
+        QTest::addColumn<QPoint>("expected");
+        const float inf = std::numeric_limits<float>::infinity();
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        const int limit = Kinect::viewPointLimit;
+        QTest::newRow("centre") << DepthSpacePoint { 256.0f, 212.0f } << QPoint(469, 219);
+        QTest::newRow("top left") << DepthSpacePoint { 0.0f, 0.0f } << QPoint(0, 0);
+        QTest::newRow("bottom right") << DepthSpacePoint { 512.0f, 424.0f } << QPoint(938, 438);
+        QTest::newRow("truncated toward zero")
+            << DepthSpacePoint { -1.0f, 100.0f } << QPoint(-1, 103);
+        QTest::newRow("unmappable") << DepthSpacePoint { -inf, -inf } << QPoint(-limit, -limit);
+        QTest::newRow("plus infinity") << DepthSpacePoint { inf, inf } << QPoint(limit, limit);
+        QTest::newRow("not a number") << DepthSpacePoint { nan, nan } << QPoint(-limit, -limit);
+        QTest::newRow("huge") << DepthSpacePoint { 3e38f, -3e38f } << QPoint(limit, -limit);
+    }
+
+    void viewPoint()
+    {
+        QFETCH(DepthSpacePoint, depthPoint);
+        QFETCH(QPoint, expected);
+        QCOMPARE(Kinect::viewPointFromDepthPoint(depthPoint, 938, 438), expected);
+    }
+
+    void colorFrameReachesLabel_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("YUY2, converted") << int(ColorImageFormat_Yuy2) << colorHeight << true;
+        QTest::newRow("BGRA, shown as it is") << int(ColorImageFormat_Bgra) << colorHeight << true;
+        QTest::newRow("BGRA too short, skipped") << int(ColorImageFormat_Bgra) << 10 << false;
+        QTest::newRow("YUY2 too short, skipped") << int(ColorImageFormat_Yuy2) << 10 << false;
+    }
+
+    void colorFrameReachesLabel()
+    {
+        QFETCH(int, format);
+        QFETCH(int, height);
+        QFETCH(bool, shown);
+        auto source = std::make_shared<ScriptedSource>();
+        WindowWithSource fixture(source);
+        QLabel *label = fixture.window().colorLabel;
+        label->resize(938, 438);
+        source->pushColorImage(uniformImage(ColorImageFormat(format), 200, 60, 30, height));
+        fixture.sensor().updateColorFrame();
+        const QImage shownImage = labelImage(label);
+        QCOMPARE(!shownImage.isNull(), shown);
+        if (!shown)
+            return;
+        QCOMPARE(shownImage.size(), QSize(938, 438));
+        const QRgb centre = shownImage.pixel(469, 219);
+        // YUY2 carries the colour to within a few steps of rounding.
+        QVERIFY2(std::abs(qRed(centre) - 200) <= 3 && std::abs(qGreen(centre) - 60) <= 3
+                && std::abs(qBlue(centre) - 30) <= 3,
+            qPrintable(QColor(centre).name()));
+    }
+
+    void pollWithoutNewFrameChangesNothing()
+    {
+        auto source = std::make_shared<ScriptedSource>();
+        WindowWithSource fixture(source);
+        fixture.window().colorLabel->resize(938, 438);
+        source->pushColorImage(uniformImage(ColorImageFormat_Bgra, 10, 20, 30));
+        source->pushBodyFrame(frameWith(standingBody()));
+        fixture.sensor().updateColorFrame();
+        fixture.sensor().updateSkeletonFrame();
+        const qint64 colorKey = labelPixmap(fixture.window().colorLabel).cacheKey();
+        const qint64 skeletonKey = labelPixmap(fixture.window().skeletonLabel).cacheKey();
+        fixture.sensor().updateColorFrame();
+        fixture.sensor().updateSkeletonFrame();
+        QCOMPARE(labelPixmap(fixture.window().colorLabel).cacheKey(), colorKey);
+        QCOMPARE(labelPixmap(fixture.window().skeletonLabel).cacheKey(), skeletonKey);
+    }
+
+    void skeletonViewShowsLastTrackedBody()
+    {
+        auto source = std::make_shared<ScriptedSource>();
+        WindowWithSource fixture(source);
+        fixture.window().skeletonLabel->resize(938, 438);
+        camera::BodyFrame frame;
+        frame.bodies[1] = standingBody(HandState_Unknown, -0.6f);
+        frame.bodies[4] = standingBody(HandState_Unknown, 0.6f);
+        source->pushBodyFrame(frame);
+        fixture.sensor().updateSkeletonFrame();
+
+        const QImage overlay = labelImage(fixture.window().skeletonLabel);
+        QCOMPARE(overlay.size(), QSize(938, 438));
+        QCOMPARE(QColor(overlay.pixel(2, 2)), QColor(Qt::black));
+        const CameraSpacePoint firstHead = frame.bodies[1].joints[JointType_Head].Position;
+        const CameraSpacePoint secondHead = frame.bodies[4].joints[JointType_Head].Position;
+        QVERIFY(circleAround(overlay, expectedViewPoint(secondHead)));
+        QVERIFY(!circleAround(overlay, expectedViewPoint(firstHead)));
+        // A bone: the middle of the second body's spine is on the pen.
+        const CameraSpacePoint base = frame.bodies[4].joints[JointType_SpineBase].Position;
+        const CameraSpacePoint mid = frame.bodies[4].joints[JointType_SpineMid].Position;
+        const QPoint a = expectedViewPoint(base);
+        const QPoint b = expectedViewPoint(mid);
+        QVERIFY(isGreen(overlay.pixel(a.x(), (a.y() + b.y()) / 2)));
+    }
+
+    void unmappableJointsStillDraw_data()
+    {
+        QTest::addColumn<float>("x");
+        QTest::addColumn<float>("y");
+        QTest::addColumn<float>("z");
+        const float inf = std::numeric_limits<float>::infinity();
+        QTest::newRow("at the camera") << 0.0f << 0.0f << 0.0f;
+        QTest::newRow("behind the camera") << 0.1f << 0.2f << -1.0f;
+        QTest::newRow("not a number") << std::nanf("") << 0.0f << 2.0f;
+        QTest::newRow("infinite") << inf << -inf << 2.0f;
+        QTest::newRow("almost at the camera") << 1.0f << 1.0f << 1e-30f;
+    }
+
+    void unmappableJointsStillDraw()
+    {
+        QFETCH(float, x);
+        QFETCH(float, y);
+        QFETCH(float, z);
+        auto source = std::make_shared<ScriptedSource>();
+        WindowWithSource fixture(source);
+        fixture.window().skeletonLabel->resize(938, 438);
+        camera::Body body = standingBody();
+        body.joints[JointType_Head].Position = CameraSpacePoint { x, y, z };
+        body.joints[JointType_FootLeft].Position = CameraSpacePoint { x, y, z };
+        source->pushBodyFrame(frameWith(body));
+        fixture.sensor().updateSkeletonFrame();
+        const QImage overlay = labelImage(fixture.window().skeletonLabel);
+        QVERIFY(!overlay.isNull());
+        // The rest of the figure is drawn as usual.
+        QVERIFY(circleAround(overlay, expectedViewPoint(body.joints[JointType_SpineMid].Position)));
+    }
+
+    void noContractObjectLeaksOverManyPolls()
+    {
+        const int before = camera::liveContractObjects();
+        {
+            auto source = std::make_shared<ScriptedSource>();
+            WindowWithSource fixture(source);
+            fixture.window().colorLabel->resize(94, 44);
+            // The sensor keeps exactly its camera, mapper and two readers.
+            QCOMPARE(camera::liveContractObjects(), before + 4);
+            camera::BodyFrame frame;
+            frame.bodies[0] = standingBody();
+            frame.bodies[5] = standingBody(HandState_Unknown, 0.5f);
+            for (int n = 0; n < 1000; ++n) {
+                source->pushBodyFrame(frame);
+                if (n % 50 == 0)
+                    source->pushColorImage(uniformImage(ColorImageFormat_Yuy2, 1, 2, 3));
+                fixture.sensor().updateSkeletonFrame();
+                fixture.sensor().updateColorFrame();
+            }
+            QCOMPARE(camera::liveContractObjects(), before + 4);
+        }
+        QCOMPARE(camera::liveContractObjects(), before);
+    }
+};
+
+QTEST_MAIN(SensorTest)
+#include "tst_sensor.moc"
