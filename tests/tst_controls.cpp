@@ -172,6 +172,10 @@ void TestControls::motionPropertiesFollowTheMotionKinds()
     click(window->continuousMotionCheck);
     for (QWidget *w : group4)
         QVERIFY(w->isEnabled());
+    // "Object" was switched on by the first computed kind above.
+    QVERIFY(window->objectCheck->isChecked());
+    QVERIFY(!window->objectSizeSlider->isEnabled());
+    click(window->objectCheck);
     click(window->objectCheck);
     QVERIFY(window->objectCheck->isChecked());
     QVERIFY(!window->objectSizeSlider->isEnabled());
