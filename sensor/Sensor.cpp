@@ -155,6 +155,10 @@ std::vector<DualQuaternion> Sensor::keyPositions() const { return keyPositionLis
 
 std::vector<DualQuaternion> Sensor::continuousPositions() const { return continuousList->poses(); }
 
+int Sensor::keyPositionCount() const { return keyPositionList->size(); }
+
+int Sensor::continuousPositionCount() const { return continuousList->size(); }
+
 void Sensor::addKeyPosition(const DualQuaternion &pose) { keyPositionList->append(pose); }
 
 void Sensor::clearKeyPositions() { keyPositionList->clear(); }

@@ -41,6 +41,9 @@ public:
 
     std::vector<DualQuaternion> keyPositions() const;
     std::vector<DualQuaternion> continuousPositions() const;
+    // The sizes of the two lists, without copying them.
+    int keyPositionCount() const;
+    int continuousPositionCount() const;
     void addKeyPosition(const DualQuaternion &pose);
     void clearKeyPositions();
     void clearContinuousPositions();

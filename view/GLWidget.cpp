@@ -192,7 +192,7 @@ void GLWidget::updateApproximationDegree(int degree)
 {
     if (Kinect::mainDialog *w = mainDialogInstance)
         takeDegree(w->approximationCheck, approximationActive, approximationMotion, degree,
-            w->sensor->keyPositions().size());
+            size_t(w->sensor->keyPositionCount()));
     update();
 }
 
@@ -200,7 +200,7 @@ void GLWidget::updateInterpolationDegree(int degree)
 {
     if (Kinect::mainDialog *w = mainDialogInstance)
         takeDegree(w->interpolationCheck, interpolationActive, interpolationMotion, degree,
-            w->sensor->keyPositions().size());
+            size_t(w->sensor->keyPositionCount()));
     update();
 }
 
@@ -218,7 +218,7 @@ void GLWidget::storeAllKeyPositionsInGLWidget(bool)
 {
     Kinect::mainDialog *w = mainDialogInstance;
     if (w && checked(w->continuousMotionCheck) && continuousActive && continuousMotion) {
-        if (!w->sensor->keyPositions().empty())
+        if (w->sensor->keyPositionCount() > 0)
             w->sensor->clearKeyPositions();
         const std::vector<DualQuaternion> shown = continuousMotion->shownPoses();
         for (const DualQuaternion &pose : shown)
@@ -433,7 +433,7 @@ void GLWidget::paintGL()
             w->interpolationDegreeSpin->setRange(0, last);
         w->exportButton->setEnabled(!keyPoses.empty());
         w->keyPositionsCheck->setEnabled(!keyPoses.empty());
-        w->continuousMotionCheck->setEnabled(!w->sensor->continuousPositions().empty());
+        w->continuousMotionCheck->setEnabled(w->sensor->continuousPositionCount() > 0);
     }
 
     if (w && checked(w->whiteBackgroundCheck))
