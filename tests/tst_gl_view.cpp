@@ -75,6 +75,8 @@ private Q_SLOTS:
     void capturePerspectiveMovesTheScene();
     void paintNarrowsTheDegreeRangeAndClampsTheDegree();
     void paintEnablesWhatHasSomethingToShow();
+    void keyPositionResetKeepsTheNarrowedRangeUntilTheNextPaint();
+    void keyPositionResetWithItsDisplayBoxesChecked();
 
 private:
     QImage paint() { return view->grabFramebuffer(); }
@@ -196,6 +198,60 @@ void TestGlView::paintEnablesWhatHasSomethingToShow()
     QVERIFY(window->keyPositionsCheck->isEnabled());
     QVERIFY(!window->continuousMotionCheck->isEnabled());
     window->sensor->clearKeyPositions();
+    paint();
+    QVERIFY(!window->exportButton->isEnabled());
+}
+
+void TestGlView::keyPositionResetKeepsTheNarrowedRangeUntilTheNextPaint()
+{
+    for (int i = 0; i < 3; ++i)
+        window->sensor->addKeyPosition(pose(20 * i, 0.02 * i, 0, 0));
+    window->approximationCheck->setChecked(true);
+    paint();
+    QCOMPARE(window->approximationDegreeSpin->maximum(), 2);
+
+    QTest::mousePress(window->resetKeyPositionButton, Qt::LeftButton);
+    QTest::mouseRelease(window->resetKeyPositionButton, Qt::LeftButton);
+    QVERIFY(!window->approximationCheck->isChecked());
+    QVERIFY(!view->approximationMotion);
+    QVERIFY(window->sensor->keyPositions().empty());
+    QCOMPARE(window->approximationDegreeSpin->maximum(), 2);
+
+    // Checked again with no key positions, the range stays as it was ...
+    window->approximationCheck->setChecked(true);
+    paint();
+    QCOMPARE(window->approximationDegreeSpin->maximum(), 2);
+    // ... until a paint finds key positions.
+    for (int i = 0; i < 5; ++i)
+        window->sensor->addKeyPosition(pose(10 * i, 0.01 * i, 0, 0));
+    paint();
+    QCOMPARE(window->approximationDegreeSpin->maximum(), 4);
+}
+
+void TestGlView::keyPositionResetWithItsDisplayBoxesChecked()
+{
+    for (int i = 0; i < 3; ++i)
+        window->sensor->addKeyPosition(pose(20 * i, 0.02 * i, 0, 0));
+    window->screwCheck->setChecked(true);
+    window->interpolationCheck->setChecked(true);
+    paint();
+    window->keyPositionsCheck->setChecked(true);
+    window->trajectoryCheck->setChecked(true);
+    window->framesCheck->setChecked(true);
+    QVERIFY(window->objectCheck->isChecked());
+    view->rotationX = 30;
+
+    QTest::mousePress(window->resetKeyPositionButton, Qt::LeftButton);
+    for (QCheckBox *box : { window->keyPositionsCheck, window->trajectoryCheck, window->framesCheck,
+             window->objectCheck, window->screwCheck, window->interpolationCheck })
+        QVERIFY2(!box->isChecked(), qPrintable(box->text()));
+    // Set back to 3, within the range the last paint left.
+    QCOMPARE(window->interpolationDegreeSpin->value(), 2);
+    QCOMPARE(window->approximationDegreeSpin->value(), 3);
+    QVERIFY(!view->screwMotion && !view->interpolationMotion);
+    QCOMPARE(view->rotationX, 0.0);
+    QVERIFY(window->sensor->keyPositions().empty());
+    QTest::mouseRelease(window->resetKeyPositionButton, Qt::LeftButton);
     paint();
     QVERIFY(!window->exportButton->isEnabled());
 }

@@ -36,6 +36,7 @@ private Q_SLOTS:
     void selectShownPositionsReplacesTheKeyPositions();
     void selectPositionStoresOneShownPose();
     void positionSliderRangesOverTheShownPoses();
+    void continuousResetWithTheMotionUnchecked();
 
 private:
     QImage paint() { return window().glWidget->grabFramebuffer(); }
@@ -145,6 +146,20 @@ void TestGlViewContinuous::positionSliderRangesOverTheShownPoses()
     QVERIFY(w.sensor->continuousPositions().empty());
     QVERIFY(!w.glWidget->continuousMotion);
     QVERIFY(!w.continuousMotionCheck->isChecked());
+}
+
+void TestGlViewContinuous::continuousResetWithTheMotionUnchecked()
+{
+    Kinect::mainDialog &w = window();
+    w.continuousMotionCheck->setChecked(false);
+    w.framesCheck->setChecked(true);
+    w.glWidget->translationY = 7;
+    QTest::mousePress(w.resetContinuousButton, Qt::LeftButton);
+    QCOMPARE(w.glWidget->translationY, 0.0);
+    QVERIFY(w.sensor->continuousPositions().empty());
+    // Without the continuous motion checked the drawing options stay.
+    QVERIFY(w.framesCheck->isChecked());
+    QTest::mouseRelease(w.resetContinuousButton, Qt::LeftButton);
 }
 
 QTEST_MAIN(TestGlViewContinuous)
