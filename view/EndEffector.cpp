@@ -87,12 +87,11 @@ public:
     {
         if (!m_failed)
             return QString();
+        // One multi-argument arg(): chained calls would replace a "%1" that
+        // the path or a quoted token brings along.
         return QStringLiteral("%1:%2: %3; end-effector geometry read up to there is used (%4 "
                               "faces)\n")
-            .arg(m_path)
-            .arg(m_problemLine)
-            .arg(m_problem)
-            .arg(facesKept);
+            .arg(m_path, QString::number(m_problemLine), m_problem, QString::number(facesKept));
     }
 
 private:
