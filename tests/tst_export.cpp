@@ -14,9 +14,12 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <cerrno>
 #include <clocale>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -87,6 +90,66 @@ bool answerNextModal(const std::function<void(T *)> &answer, const std::function
     return answered;
 }
 
+// A 16 KiB file system of its own for a test, mounted on a temporary
+// directory; root can do this where permission bits do not stop root. Gone
+// (unmounted) with the object.
+class SmallFileSystem {
+public:
+    SmallFileSystem()
+    {
+        if (!m_dir.isValid()) {
+            m_error = QStringLiteral("no temporary directory");
+            return;
+        }
+        const QByteArray path = QFile::encodeName(m_dir.path());
+        if (::mount("tmpfs", path.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=16k") != 0) {
+            m_error = QStringLiteral("cannot mount a tmpfs: %1")
+                          .arg(QString::fromLocal8Bit(std::strerror(errno)));
+            return;
+        }
+        m_mounted = true;
+    }
+    ~SmallFileSystem()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+    }
+    SmallFileSystem(const SmallFileSystem &) = delete;
+    SmallFileSystem &operator=(const SmallFileSystem &) = delete;
+
+    bool isMounted() const { return m_mounted; }
+    QString error() const { return m_error; }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+    // Writes a file that takes every byte left.
+    bool fill()
+    {
+        QFile filler(filePath(QStringLiteral("filler")));
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return false;
+        const QByteArray block(512, 'x');
+        while (filler.write(block) == block.size()) { }
+        return true;
+    }
+    bool remountReadOnly()
+    {
+        return ::mount(nullptr, QFile::encodeName(m_dir.path()).constData(), nullptr,
+                   MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr)
+            == 0;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+    QString m_error;
+};
+
+QByteArray contentOf(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
 } // namespace
 
 class TestExport : public QObject {
@@ -108,6 +171,8 @@ private Q_SLOTS:
     void saveFileAsksWithTheProposedNameAndWrites();
     void saveFileWithNoPositionsCreatesNothing();
     void saveFileWarnsWhenTheTargetIsNotWritable();
+    void saveFileToAFullOrReadOnlyTarget_data();
+    void saveFileToAFullOrReadOnlyTarget();
 
 private:
     QTemporaryDir dir;
@@ -338,6 +403,72 @@ void TestExport::saveFileWarnsWhenTheTargetIsNotWritable()
     QVERIFY(warned);
     QVERIFY2(warning.contains(target), qPrintable(warning));
     QCOMPARE(window.sensor->keyPositions().size(), size_t(2));
+}
+
+void TestExport::saveFileToAFullOrReadOnlyTarget_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<bool>("existing");
+    QTest::newRow("full, existing file") << false << true;
+    QTest::newRow("full, new file") << false << false;
+    QTest::newRow("read-only, existing file") << true << true;
+    QTest::newRow("read-only, new file") << true << false;
+}
+
+// A target that takes part of the export and then refuses the rest, or
+// takes nothing: the user is warned, the positions stay, an earlier export
+// in the file is kept byte for byte and no new file is left behind. Then an
+// export to a good target still works.
+void TestExport::saveFileToAFullOrReadOnlyTarget()
+{
+    QFETCH(bool, readOnly);
+    QFETCH(bool, existing);
+
+    SmallFileSystem target;
+    if (!target.isMounted())
+        QSKIP(qPrintable(target.error()));
+    const QString fileName = target.filePath(QStringLiteral("positions.xml"));
+    // An earlier export of one position, in a block of its own.
+    if (existing)
+        QVERIFY(appendKeyPositions(fileName, { pose(10, 0.1, 0.2, 0.3) }));
+    const QByteArray before = existing ? contentOf(fileName) : QByteArray();
+    QVERIFY(readOnly ? target.remountReadOnly() : target.fill());
+
+    Kinect::mainDialog window;
+    // Some 12 KiB of text: more than the page the earlier export began.
+    std::vector<DualQuaternion> positions;
+    for (int i = 0; i < 100; ++i)
+        positions.push_back(pose(3.6 * i, 0.01 * i, -0.02 * i, 0.5));
+    for (const DualQuaternion &p : positions)
+        window.sensor->addKeyPosition(p);
+    setExportFileNamePrompt([&fileName](QWidget *, const QString &, const QString &,
+                                const QString &) { return fileName; });
+    QString warning;
+    const bool warned = answerNextModal<QMessageBox>(
+        [&warning](QMessageBox *box) {
+            warning = box->text();
+            box->accept();
+        },
+        [&window] { window.saveFile(false); });
+    setExportFileNamePrompt({});
+
+    QVERIFY(warned);
+    QVERIFY2(warning.contains(fileName), qPrintable(warning));
+    QCOMPARE(window.sensor->keyPositions(), positions);
+    if (existing)
+        QCOMPARE(contentOf(fileName), before);
+    else
+        QVERIFY(!QFile::exists(fileName));
+
+    const QString elsewhere = dir.filePath(
+        QStringLiteral("after-fault-%1.xml")
+            .arg(QString::fromLatin1(QTest::currentDataTag())
+                     .replace(QRegularExpression(QStringLiteral("\\W+")), QStringLiteral("-"))));
+    setExportFileNamePrompt([&elsewhere](QWidget *, const QString &, const QString &,
+                                const QString &) { return elsewhere; });
+    window.saveFile(false);
+    setExportFileNamePrompt({});
+    QCOMPARE(parsePositions(linesOf(elsewhere)).size(), positions.size());
 }
 
 QTEST_MAIN(TestExport)
