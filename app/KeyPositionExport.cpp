@@ -63,13 +63,15 @@ QString keyPositionExportText(const std::vector<DualQuaternion> &positions)
 bool appendKeyPositions(
     const QString &fileName, const std::vector<DualQuaternion> &positions, QString *errorMessage)
 {
+    const bool existed = QFileInfo::exists(fileName);
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
         if (errorMessage)
             *errorMessage = file.errorString();
         return false;
     }
-    const qint64 oldSize = file.isSequential() ? 0 : file.size();
+    const bool sequential = file.isSequential();
+    const qint64 oldSize = sequential ? 0 : file.size();
 
     QTextStream out(&file);
     writeBlock(out, positions);
@@ -77,17 +79,22 @@ bool appendKeyPositions(
     bool ok = out.status() == QTextStream::Ok && file.error() == QFileDevice::NoError;
     if (ok)
         ok = file.flush() && file.error() == QFileDevice::NoError;
-    QString reason;
-    if (!ok) {
-        reason = file.errorString();
-        // Leave an existing file exactly as it was rather than with half a block.
-        if (!file.isSequential())
-            file.resize(oldSize);
-    }
+    QString reason = ok ? QString() : file.errorString();
+    // Closing drops what QFile could not write (a full disk keeps it in the
+    // buffer, and a resize would first try to flush it again); only then
+    // can the file be cut back.
     file.close();
     if (ok && file.error() != QFileDevice::NoError) {
         ok = false;
         reason = file.errorString();
+    }
+    if (!ok && !sequential) {
+        // Leave an existing file exactly as it was rather than with half a
+        // block, and no file where there was none.
+        if (existed)
+            QFile::resize(fileName, oldSize);
+        else
+            QFile::remove(fileName);
     }
     if (!ok && errorMessage)
         *errorMessage = reason.isEmpty() ? QStringLiteral("the write did not complete") : reason;

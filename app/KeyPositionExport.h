@@ -28,7 +28,8 @@ QString keyPositionExportText(const std::vector<DualQuaternion> &positions);
 // Appends the block to fileName (created when missing). Returns false with a
 // reason in *errorMessage when the file cannot be opened or the write does
 // not complete; the file is then cut back to its old length, so an existing
-// file keeps exactly its earlier content.
+// file keeps exactly its earlier content, and a file the export created is
+// removed.
 bool appendKeyPositions(const QString &fileName, const std::vector<DualQuaternion> &positions,
     QString *errorMessage = nullptr);
 

@@ -14,9 +14,12 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <cerrno>
 #include <clocale>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -87,6 +90,78 @@ bool answerNextModal(const std::function<void(T *)> &answer, const std::function
     return answered;
 }
 
+// A directory for a target that fails: a 16 KiB file system of its own,
+// mounted on a temporary directory where that is permitted (as root), which
+// can be filled up or made read-only; else a plain temporary directory that
+// only its permission bits make read-only, which binds everyone but root.
+// Unmounted with the object.
+class FailingTargetDirectory {
+public:
+    FailingTargetDirectory()
+    {
+        if (!m_dir.isValid())
+            return;
+        const QByteArray path = QFile::encodeName(m_dir.path());
+        m_mounted
+            = ::mount("tmpfs", path.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=16k") == 0;
+        if (!m_mounted)
+            m_mountError = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    ~FailingTargetDirectory()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+        else
+            QFile::setPermissions(
+                m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    FailingTargetDirectory(const FailingTargetDirectory &) = delete;
+    FailingTargetDirectory &operator=(const FailingTargetDirectory &) = delete;
+
+    bool isValid() const { return m_dir.isValid(); }
+    bool isSmallFileSystem() const { return m_mounted; }
+    // Why there is no small file system.
+    QString mountError() const { return m_mountError; }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+    // Writes a file that takes every byte left on the small file system.
+    bool fill()
+    {
+        if (!m_mounted)
+            return false;
+        QFile filler(filePath(QStringLiteral("filler")));
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return false;
+        const QByteArray block(512, 'x');
+        while (filler.write(block) == block.size()) { }
+        return true;
+    }
+    // Remounts the small file system read-only, or takes the write
+    // permission from the directory and the files in it.
+    bool makeReadOnly()
+    {
+        if (m_mounted)
+            return ::mount(nullptr, QFile::encodeName(m_dir.path()).constData(), nullptr,
+                       MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr)
+                == 0;
+        const QDir dir(m_dir.path());
+        for (const QString &name : dir.entryList(QDir::Files))
+            QFile::setPermissions(dir.filePath(name), QFile::ReadOwner);
+        return QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+    QString m_mountError;
+};
+
+QByteArray contentOf(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
 } // namespace
 
 class TestExport : public QObject {
@@ -108,6 +183,8 @@ private Q_SLOTS:
     void saveFileAsksWithTheProposedNameAndWrites();
     void saveFileWithNoPositionsCreatesNothing();
     void saveFileWarnsWhenTheTargetIsNotWritable();
+    void saveFileToAFullOrReadOnlyTarget_data();
+    void saveFileToAFullOrReadOnlyTarget();
 
 private:
     QTemporaryDir dir;
@@ -338,6 +415,82 @@ void TestExport::saveFileWarnsWhenTheTargetIsNotWritable()
     QVERIFY(warned);
     QVERIFY2(warning.contains(target), qPrintable(warning));
     QCOMPARE(window.sensor->keyPositions().size(), size_t(2));
+}
+
+void TestExport::saveFileToAFullOrReadOnlyTarget_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<bool>("existing");
+    QTest::newRow("full, existing file") << false << true;
+    QTest::newRow("full, new file") << false << false;
+    QTest::newRow("read-only, existing file") << true << true;
+    QTest::newRow("read-only, new file") << true << false;
+}
+
+// A target that takes part of the export and then refuses the rest, or
+// takes nothing: the user is warned, the positions stay, an earlier export
+// in the file is kept byte for byte and no new file is left behind. Then an
+// export to a good target still works.
+void TestExport::saveFileToAFullOrReadOnlyTarget()
+{
+    QFETCH(bool, readOnly);
+    QFETCH(bool, existing);
+
+    FailingTargetDirectory target;
+    QVERIFY(target.isValid());
+    QString fileName = target.filePath(QStringLiteral("positions.xml"));
+    if (!target.isSmallFileSystem()) {
+        const QString why = QStringLiteral("no small file system (%1)").arg(target.mountError());
+        if (readOnly && geteuid() == 0)
+            QSKIP(qPrintable(why + QStringLiteral(", and root writes through permission bits")));
+        if (!readOnly && existing)
+            QSKIP(qPrintable(why + QStringLiteral(" to fill up")));
+        // /dev/full takes the open and refuses every write.
+        if (!readOnly)
+            fileName = QStringLiteral("/dev/full");
+    }
+    // An earlier export of one position, in a block of its own.
+    if (existing)
+        QVERIFY(appendKeyPositions(fileName, { pose(10, 0.1, 0.2, 0.3) }));
+    const QByteArray before = existing ? contentOf(fileName) : QByteArray();
+    if (fileName != QLatin1String("/dev/full"))
+        QVERIFY(readOnly ? target.makeReadOnly() : target.fill());
+
+    Kinect::mainDialog window;
+    // Some 12 KiB of text: more than the page the earlier export began.
+    std::vector<DualQuaternion> positions;
+    for (int i = 0; i < 100; ++i)
+        positions.push_back(pose(3.6 * i, 0.01 * i, -0.02 * i, 0.5));
+    for (const DualQuaternion &p : positions)
+        window.sensor->addKeyPosition(p);
+    setExportFileNamePrompt([&fileName](QWidget *, const QString &, const QString &,
+                                const QString &) { return fileName; });
+    QString warning;
+    const bool warned = answerNextModal<QMessageBox>(
+        [&warning](QMessageBox *box) {
+            warning = box->text();
+            box->accept();
+        },
+        [&window] { window.saveFile(false); });
+    setExportFileNamePrompt({});
+
+    QVERIFY(warned);
+    QVERIFY2(warning.contains(fileName), qPrintable(warning));
+    QCOMPARE(window.sensor->keyPositions(), positions);
+    if (existing)
+        QCOMPARE(contentOf(fileName), before);
+    else if (fileName != QLatin1String("/dev/full"))
+        QVERIFY(!QFile::exists(fileName));
+
+    const QString elsewhere = dir.filePath(
+        QStringLiteral("after-fault-%1.xml")
+            .arg(QString::fromLatin1(QTest::currentDataTag())
+                     .replace(QRegularExpression(QStringLiteral("\\W+")), QStringLiteral("-"))));
+    setExportFileNamePrompt([&elsewhere](QWidget *, const QString &, const QString &,
+                                const QString &) { return elsewhere; });
+    window.saveFile(false);
+    setExportFileNamePrompt({});
+    QCOMPARE(parsePositions(linesOf(elsewhere)).size(), positions.size());
 }
 
 QTEST_MAIN(TestExport)

@@ -19,8 +19,8 @@ namespace {
 // and every later request fails, so a bad file cannot make the caller loop.
 class GeometryReader {
 public:
-    GeometryReader(QFile &file, const QString &path)
-        : m_file(file)
+    GeometryReader(QIODevice &device, const QString &path)
+        : m_device(device)
         , m_path(path)
     {
     }
@@ -82,19 +82,16 @@ public:
         return false;
     }
 
-    // Writes the one message of this read, if anything went wrong.
-    void report(int facesKept) const
+    // The one message of this read, empty if nothing went wrong.
+    QString message(int facesKept) const
     {
         if (!m_failed)
-            return;
-        const QString message = QStringLiteral(
-            "%1:%2: %3; end-effector geometry read up to there is used (%4 faces)\n")
-                                    .arg(m_path)
-                                    .arg(m_problemLine)
-                                    .arg(m_problem)
-                                    .arg(facesKept);
-        std::fputs(message.toLocal8Bit().constData(), stderr);
-        std::fflush(stderr);
+            return QString();
+        // One multi-argument arg(): chained calls would replace a "%1" that
+        // the path or a quoted token brings along.
+        return QStringLiteral("%1:%2: %3; end-effector geometry read up to there is used (%4 "
+                              "faces)\n")
+            .arg(m_path, QString::number(m_problemLine), m_problem, QString::number(facesKept));
     }
 
 private:
@@ -106,7 +103,7 @@ private:
     {
         if (m_peeked == -2) {
             char c = 0;
-            m_peeked = m_file.getChar(&c) ? static_cast<unsigned char>(c) : -1;
+            m_peeked = m_device.getChar(&c) ? static_cast<unsigned char>(c) : -1;
         }
         return m_peeked;
     }
@@ -151,7 +148,7 @@ private:
         return true;
     }
 
-    QFile &m_file;
+    QIODevice &m_device;
     QString m_path;
     int m_peeked = -2; // -2: nothing peeked yet, -1: end of input
     int m_line = 1;
@@ -232,17 +229,10 @@ void drawRods(
 
 } // namespace
 
-EndEffectorModel loadEndEffectorModel(const QString &path)
+EndEffectorModel readEndEffectorModel(QIODevice &device, const QString &name, QString *problem)
 {
     EndEffectorModel model;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        std::fputs("\n File to read geometry of Robotic End Effector not found", stdout);
-        std::fflush(stdout);
-        return model;
-    }
-
-    GeometryReader in(file, path);
+    GeometryReader in(device, name);
     if (in.label("the header"))
         for (float &value : model.headerValues)
             if (!in.number(value, "the header"))
@@ -262,8 +252,26 @@ EndEffectorModel loadEndEffectorModel(const QString &path)
             break;
         model.faces[model.faceCount++] = face;
     }
-    in.report(model.faceCount);
+    if (problem)
+        *problem = in.message(model.faceCount);
     model.loaded = true;
+    return model;
+}
+
+EndEffectorModel loadEndEffectorModel(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        std::fputs("\n File to read geometry of Robotic End Effector not found", stdout);
+        std::fflush(stdout);
+        return EndEffectorModel();
+    }
+    QString problem;
+    const EndEffectorModel model = readEndEffectorModel(file, path, &problem);
+    if (!problem.isEmpty()) {
+        std::fputs(problem.toLocal8Bit().constData(), stderr);
+        std::fflush(stderr);
+    }
     return model;
 }
 

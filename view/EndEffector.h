@@ -3,6 +3,7 @@
 #include <QString>
 
 class GLUquadric;
+class QIODevice;
 
 // One polygon of the end-effector model: the first vertexCount of vertices,
 // in file order, with one normal for the whole face.
@@ -42,6 +43,14 @@ extern const char *const endEffectorModelPath;
 // faces before it are kept and one message naming the file and line goes to
 // standard error.
 EndEffectorModel loadEndEffectorModel(const QString &path);
+
+// The reader behind loadEndEffectorModel(path), for text that is already
+// open: reads device to its end or to the first fault, prints nothing, and
+// puts the message that the path version writes to standard error into
+// *problem ("NAME:LINE: what; ... (N faces)" and a line end; empty when the
+// text was read whole). The model is always loaded.
+EndEffectorModel readEndEffectorModel(
+    QIODevice &device, const QString &name, QString *problem = nullptr);
 
 // The process-wide model read from endEffectorModelPath. While the file
 // cannot be opened every call tries again (and prints the message again);

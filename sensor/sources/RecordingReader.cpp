@@ -85,7 +85,9 @@ namespace {
 
         void fault(int line, const QString &what)
         {
-            recording.error = QStringLiteral("%1:%2: %3").arg(m_name).arg(line).arg(what);
+            // One multi-argument arg(), so that a "%1" in the file name is
+            // kept as written.
+            recording.error = QStringLiteral("%1:%2: %3").arg(m_name, QString::number(line), what);
         }
 
         void addFrame(std::int64_t dueNanoseconds, const std::vector<Body> &bodies)

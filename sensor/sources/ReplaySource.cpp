@@ -27,9 +27,10 @@ bool ReplaySource::open()
         if (!m_recording.readable) {
             qWarning().noquote() << QStringLiteral("replay: %1").arg(m_recording.error);
         } else if (!m_recording.error.isEmpty()) {
+            // The message quotes the file, which may hold a "%1" of its own.
             qWarning().noquote() << QStringLiteral("replay: %1; replaying the %2 frames before it")
-                                        .arg(m_recording.error)
-                                        .arg(m_recording.frames.size());
+                                        .arg(m_recording.error,
+                                            QString::number(m_recording.frames.size()));
         }
     }
     if (!m_recording.readable)
