@@ -7,8 +7,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -115,14 +117,21 @@ mainDialog::~mainDialog()
 {
     // A QThread destroyed while its loop runs aborts the program, so both
     // loops are stopped and waited for before the sensor and the children go.
-    colorFrameThread->stop();
-    skeletonFrameThread->stop();
-    colorFrameThread->wait();
-    skeletonFrameThread->wait();
+    stopPolling();
     delete sensor;
     sensor = nullptr;
     if (mainDialogInstance == this)
         mainDialogInstance = nullptr;
+}
+
+void mainDialog::stopPolling()
+{
+    colorFrameThread->stop();
+    skeletonFrameThread->stop();
+    colorFrameThread->wait();
+    skeletonFrameThread->wait();
+    if (sensor)
+        QCoreApplication::removePostedEvents(sensor, QEvent::MetaCall);
 }
 
 void mainDialog::buildWidgetTree()

@@ -34,6 +34,11 @@ public:
     mainDialog();
     ~mainDialog() override;
 
+    // Stops both polling loops (colour first), waits until they have left
+    // them and drops the polls they had queued for the sensor. From then on
+    // the sensor polls only when called; the destructor does this first.
+    void stopPolling();
+
 public Q_SLOTS:
     void updateDensityLabel(int value);
     void updateObjectSizeLabel(int value);

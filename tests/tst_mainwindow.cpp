@@ -1,6 +1,8 @@
 // The main window right after construction: which controls exist, how they
 // start, where they sit, and how they are wired.
 #include "app/mainDialog.h"
+#include "sensor/PollingThreads.h"
+#include "sensor/Sensor.h"
 #include "view/GLWidget.h"
 
 #include <QAction>
@@ -48,6 +50,20 @@ public:
 
 } // namespace
 
+// Counts the queued slot calls (the polls) that reach one object.
+class QueuedCallCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::MetaCall)
+            ++count;
+        return false;
+    }
+};
+
 class TestMainWindow : public QObject {
     Q_OBJECT
 
@@ -67,6 +83,7 @@ private Q_SLOTS:
     void slidersReachSlotsOnlyWhenDragged();
     void translationAppliesToAllButTheFixedCaptions();
     void destructionStopsThePollingThreads();
+    void stopPollingEndsTheLoopsAndDropsQueuedPolls();
 
 private:
     std::unique_ptr<mainDialog> window;
@@ -436,14 +453,32 @@ void TestMainWindow::translationAppliesToAllButTheFixedCaptions()
 
 void TestMainWindow::destructionStopsThePollingThreads()
 {
-    QThread *color = reinterpret_cast<QThread *>(window->colorFrameThread);
-    QThread *skeleton = reinterpret_cast<QThread *>(window->skeletonFrameThread);
+    QThread *color = window->colorFrameThread;
+    QThread *skeleton = window->skeletonFrameThread;
     QTRY_VERIFY(color->isRunning() && skeleton->isRunning());
     QPointer<QThread> colorGuard(color), skeletonGuard(skeleton);
     // A thread destroyed while running would abort the process here.
     window.reset();
     QVERIFY(colorGuard.isNull());
     QVERIFY(skeletonGuard.isNull());
+}
+
+void TestMainWindow::stopPollingEndsTheLoopsAndDropsQueuedPolls()
+{
+    QueuedCallCounter counter;
+    window->sensor->installEventFilter(&counter);
+    QTRY_VERIFY(counter.count > 0);
+
+    window->stopPolling();
+    QVERIFY(window->colorFrameThread->isFinished());
+    QVERIFY(window->skeletonFrameThread->isFinished());
+    counter.count = 0;
+    QCoreApplication::processEvents();
+    QTest::qWait(20);
+    QCOMPARE(counter.count, 0);
+    // Stopping twice, and destroying afterwards, is harmless.
+    window->stopPolling();
+    window.reset();
 }
 
 QTEST_MAIN(TestMainWindow)

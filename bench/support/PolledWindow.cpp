@@ -5,9 +5,7 @@
 #include "sensor/Sensor.h"
 #include "view/GLWidget.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QTest>
 
 namespace bench {
@@ -18,12 +16,7 @@ PolledWindow::PolledWindow(std::shared_ptr<camera::Source> source)
     Kinect::stillFrameCount = 0;
     Kinect::gestureLatch = 0;
     m_window = std::make_unique<Kinect::mainDialog>();
-    m_window->colorFrameThread->stop();
-    m_window->skeletonFrameThread->stop();
-    m_window->colorFrameThread->wait();
-    m_window->skeletonFrameThread->wait();
-    // The polls the threads queued before they stopped.
-    QCoreApplication::removePostedEvents(m_window->sensor, QEvent::MetaCall);
+    m_window->stopPolling();
     mainDialogInstance = m_window.get();
 }
 

@@ -4,8 +4,6 @@
 #include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 
 namespace support {
 
@@ -67,12 +65,7 @@ WindowWithSource::WindowWithSource(std::shared_ptr<camera::Source> source)
     Kinect::stillFrameCount = 0;
     Kinect::gestureLatch = 0;
     m_window = std::make_unique<Kinect::mainDialog>();
-    m_window->colorFrameThread->stop();
-    m_window->skeletonFrameThread->stop();
-    m_window->colorFrameThread->wait();
-    m_window->skeletonFrameThread->wait();
-    // Polls the threads queued before they stopped.
-    QCoreApplication::removePostedEvents(m_window->sensor, QEvent::MetaCall);
+    m_window->stopPolling();
     mainDialogInstance = m_window.get();
 }
 
