@@ -51,8 +51,9 @@ public:
 
     // All eight doubles 0.
     static DualQuaternion zero();
-    // Real part q; dual part 0.5 * (Quaternion(t) * Quaternion(q)), the
-    // translation factor on the left. t[3] is expected to be 0.
+    // Rotation q as the real half; the dual half is
+    // 0.5 * (Quaternion(t) * Quaternion(q)), translation factor on the left.
+    // t[3] is expected to be 0.
     static DualQuaternion fromRotationTranslation(const double q[4], const double t[4]);
 
     const DualNumber &component(int i) const { return m_c[i]; }

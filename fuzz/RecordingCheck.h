@@ -8,9 +8,21 @@
 #include "fuzz/FuzzCheck.h"
 #include "sensor/sources/RecordingReader.h"
 
+#include <QBuffer>
+
 #include <cmath>
 
 namespace fuzz {
+
+// Reads input, as a file named name, with one of the recording readers.
+template <typename Reader>
+camera::Recording readFuzzInput(const QByteArray &input, const QString &name, Reader read)
+{
+    QBuffer buffer;
+    buffer.setData(input);
+    buffer.open(QIODevice::ReadOnly);
+    return read(buffer, name);
+}
 
 inline void checkRecording(
     const camera::Recording &recording, const QString &name, const QByteArray &input)

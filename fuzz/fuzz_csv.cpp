@@ -1,19 +1,14 @@
 // libFuzzer target: the .csv recording reader on arbitrary bytes.
 #include "fuzz/RecordingCheck.h"
 
-#include <QBuffer>
-
 #include <cstddef>
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray input(reinterpret_cast<const char *>(data), static_cast<int>(size));
-    QByteArray bytes = input;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
     const QString name = QStringLiteral("fuzz.csv");
-    const camera::Recording recording = camera::readCsvRecording(buffer, name);
+    const camera::Recording recording = fuzz::readFuzzInput(input, name, camera::readCsvRecording);
 
     fuzz::checkRecording(recording, name, input);
     // One body per frame, and a whole file is one frame per non-blank line.

@@ -1,19 +1,15 @@
 // libFuzzer target: the .skeleton recording reader on arbitrary bytes.
 #include "fuzz/RecordingCheck.h"
 
-#include <QBuffer>
-
 #include <cstddef>
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray input(reinterpret_cast<const char *>(data), static_cast<int>(size));
-    QByteArray bytes = input;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
     const QString name = QStringLiteral("fuzz.skeleton");
-    const camera::Recording recording = camera::readSkeletonRecording(buffer, name);
+    const camera::Recording recording
+        = fuzz::readFuzzInput(input, name, camera::readSkeletonRecording);
 
     fuzz::checkRecording(recording, name, input);
     // Frames fall due at 30 Hz.

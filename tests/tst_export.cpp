@@ -162,6 +162,22 @@ QByteArray contentOf(const QString &fileName)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
+// Runs the window's export with the file prompt answering fileName. Returns
+// whether a message box came up; its text goes to *warning.
+bool saveFileExpectingWarning(Kinect::mainDialog &window, const QString &fileName, QString *warning)
+{
+    setExportFileNamePrompt([&fileName](QWidget *, const QString &, const QString &,
+                                const QString &) { return fileName; });
+    const bool warned = answerNextModal<QMessageBox>(
+        [warning](QMessageBox *box) {
+            *warning = box->text();
+            box->accept();
+        },
+        [&window] { window.saveFile(false); });
+    setExportFileNamePrompt({});
+    return warned;
+}
+
 } // namespace
 
 class TestExport : public QObject {
@@ -402,17 +418,8 @@ void TestExport::saveFileWarnsWhenTheTargetIsNotWritable()
     window.sensor->addKeyPosition(pose(30, 0, 0.2, 0));
     // Nobody, root included, may create files in /proc.
     const QString target = QStringLiteral("/proc/handmotion-positions.xml");
-    setExportFileNamePrompt(
-        [&target](QWidget *, const QString &, const QString &, const QString &) { return target; });
     QString warning;
-    bool warned = answerNextModal<QMessageBox>(
-        [&warning](QMessageBox *box) {
-            warning = box->text();
-            box->accept();
-        },
-        [&window] { window.saveFile(false); });
-    setExportFileNamePrompt({});
-    QVERIFY(warned);
+    QVERIFY(saveFileExpectingWarning(window, target, &warning));
     QVERIFY2(warning.contains(target), qPrintable(warning));
     QCOMPARE(window.sensor->keyPositions().size(), size_t(2));
 }
@@ -463,18 +470,8 @@ void TestExport::saveFileToAFullOrReadOnlyTarget()
         positions.push_back(pose(3.6 * i, 0.01 * i, -0.02 * i, 0.5));
     for (const DualQuaternion &p : positions)
         window.sensor->addKeyPosition(p);
-    setExportFileNamePrompt([&fileName](QWidget *, const QString &, const QString &,
-                                const QString &) { return fileName; });
     QString warning;
-    const bool warned = answerNextModal<QMessageBox>(
-        [&warning](QMessageBox *box) {
-            warning = box->text();
-            box->accept();
-        },
-        [&window] { window.saveFile(false); });
-    setExportFileNamePrompt({});
-
-    QVERIFY(warned);
+    QVERIFY(saveFileExpectingWarning(window, fileName, &warning));
     QVERIFY2(warning.contains(fileName), qPrintable(warning));
     QCOMPARE(window.sensor->keyPositions(), positions);
     if (existing)
