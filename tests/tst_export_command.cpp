@@ -92,34 +92,29 @@ void TestExportCommand::initTestCase()
 
 void TestExportCommand::writesWhatTheWindowWrites_data()
 {
-    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("line");
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("format");
     QTest::addColumn<int>("degree");
     QTest::addColumn<int>("density");
     QTest::newRow("screw, defaults")
-        << QStringList { QStringLiteral("screw") } << int(MotionKind::Screw)
-        << int(MotionExportFormat::Csv) << 3 << 100;
+        << "screw" << int(MotionKind::Screw) << int(MotionExportFormat::Csv) << 3 << 100;
     QTest::newRow("interpolation, tum, constant speed")
-        << QStringList { QStringLiteral("interpolation"), QStringLiteral("--degree"),
-               QStringLiteral("2"), QStringLiteral("--format"), QStringLiteral("tum"),
-               QStringLiteral("--constant-speed"), QStringLiteral("--duration"),
-               QStringLiteral("7.5") }
+        << "interpolation --degree 2 --format tum --constant-speed --duration 7.5"
         << int(MotionKind::Interpolation) << int(MotionExportFormat::Tum) << 2 << 100;
     QTest::newRow("bezier, urscript, density 30")
-        << QStringList { QStringLiteral("bezier"), QStringLiteral("--density"),
-               QStringLiteral("30"), QStringLiteral("--format"), QStringLiteral("urscript") }
-        << int(MotionKind::Bezier) << int(MotionExportFormat::URScript) << 3 << 30;
+        << "bezier --density 30 --format urscript" << int(MotionKind::Bezier)
+        << int(MotionExportFormat::URScript) << 3 << 30;
 }
 
 void TestExportCommand::writesWhatTheWindowWrites()
 {
-    QFETCH(QStringList, arguments);
+    QFETCH(QString, line);
     QFETCH(int, kind);
     QFETCH(int, format);
     QFETCH(int, degree);
     QFETCH(int, density);
-    arguments.prepend(QStringLiteral("--export-motion"));
+    QStringList arguments = (QStringLiteral("--export-motion ") + line).split(QLatin1Char(' '));
     arguments << QStringLiteral("--keys") << keysFile;
     const Run run = runProgram(arguments);
     QVERIFY2(run.status == 0, run.err.constData());
@@ -139,47 +134,36 @@ void TestExportCommand::writesWhatTheWindowWrites()
 
 void TestExportCommand::badInputFailsWithOneLine_data()
 {
-    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("line");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message");
-    const QString keys = QStringLiteral("KEYS");
-    QTest::newRow("unknown kind") << QStringList { QStringLiteral("--export-motion"),
-        QStringLiteral("spiral"), QStringLiteral("--keys"), keys }
+    QTest::newRow("unknown kind") << "--export-motion spiral --keys KEYS"
                                   << int(MotionExportBadArguments)
                                   << "unknown motion kind \"spiral\"";
-    QTest::newRow("no keys") << QStringList { QStringLiteral("--export-motion"),
-        QStringLiteral("screw") }
-                             << int(MotionExportBadArguments) << "--keys FILE is missing";
-    QTest::newRow("unknown option") << QStringList { QStringLiteral("--export-motion"),
-        QStringLiteral("screw"), QStringLiteral("--keys"), keys, QStringLiteral("--speed") }
-                                    << int(MotionExportBadArguments) << "speed";
-    QTest::newRow("density not a number") << QStringList { QStringLiteral("--export-motion=screw"),
-        QStringLiteral("--keys"), keys, QStringLiteral("--density"), QStringLiteral("much") }
+    QTest::newRow("no keys") << "--export-motion screw" << int(MotionExportBadArguments)
+                             << "--keys FILE is missing";
+    QTest::newRow("unknown option")
+        << "--export-motion screw --keys KEYS --speed" << int(MotionExportBadArguments) << "speed";
+    QTest::newRow("density not a number") << "--export-motion=screw --keys KEYS --density much"
                                           << int(MotionExportBadArguments) << "--density \"much\"";
-    QTest::newRow("unknown format")
-        << QStringList { QStringLiteral("--export-motion"), QStringLiteral("screw"),
-               QStringLiteral("--keys"), keys, QStringLiteral("--format"), QStringLiteral("xml") }
-        << int(MotionExportBadArguments) << "unknown format \"xml\"";
-    QTest::newRow("missing file") << QStringList { QStringLiteral("--export-motion"),
-        QStringLiteral("screw"), QStringLiteral("--keys"), QStringLiteral("/nonexistent/keys.xml") }
+    QTest::newRow("unknown format") << "--export-motion screw --keys KEYS --format xml"
+                                    << int(MotionExportBadArguments) << "unknown format \"xml\"";
+    QTest::newRow("missing file") << "--export-motion screw --keys /nonexistent/keys.xml"
                                   << int(MotionExportBadKeyFile)
                                   << "/nonexistent/keys.xml: cannot be read";
-    QTest::newRow("parse error") << QStringList { QStringLiteral("--export-motion"),
-        QStringLiteral("bezier"), QStringLiteral("--keys"), QStringLiteral("BROKEN") }
+    QTest::newRow("parse error") << "--export-motion bezier --keys BROKEN"
                                  << int(MotionExportBadKeyFile) << "broken.xml:2: ";
     QTest::newRow("degree out of range")
-        << QStringList { QStringLiteral("--export-motion"), QStringLiteral("approximation"),
-               QStringLiteral("--keys"), keys, QStringLiteral("--degree"), QStringLiteral("6") }
-        << int(MotionExportNoMotion) << "degree 6 is out of range 1 to 5";
-    QTest::newRow("unwritable output") << QStringList {
-        QStringLiteral("--export-motion"), QStringLiteral("screw"), QStringLiteral("--keys"), keys,
-        QStringLiteral("--output"), QStringLiteral("/proc/handmotion.csv")
-    } << int(MotionExportWriteFailed) << "/proc/handmotion.csv: cannot be written";
+        << "--export-motion approximation --keys KEYS --degree 6" << int(MotionExportNoMotion)
+        << "degree 6 is out of range 1 to 5";
+    QTest::newRow("unwritable output")
+        << "--export-motion screw --keys KEYS --output /proc/handmotion.csv"
+        << int(MotionExportWriteFailed) << "/proc/handmotion.csv: cannot be written";
 }
 
 void TestExportCommand::badInputFailsWithOneLine()
 {
-    QFETCH(QStringList, arguments);
+    QFETCH(QString, line);
     QFETCH(int, status);
     QFETCH(QString, message);
     const QString broken = dir.filePath(QStringLiteral("broken.xml"));
@@ -187,6 +171,7 @@ void TestExportCommand::badInputFailsWithOneLine()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("<!--XML Document>\n<?XML version='1.0'>\n");
     file.close();
+    QStringList arguments = line.split(QLatin1Char(' '));
     arguments.replaceInStrings(QStringLiteral("KEYS"), keysFile);
     arguments.replaceInStrings(QStringLiteral("BROKEN"), broken);
 
