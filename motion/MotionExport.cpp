@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace {
@@ -42,11 +41,13 @@ double distance3(const double a[3], const double b[3])
     return norm3(d);
 }
 
-std::string format(const char *pattern, double value)
+// Six significant digits for the header comment, "." whatever the locale.
+std::string sixDigits(double value)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
+    char text[32];
+    const std::to_chars_result result
+        = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+    return std::string(text, result.ptr);
 }
 
 void appendRow(std::string &out, const ExportPose &pose, char separator)
@@ -293,12 +294,10 @@ std::string urscriptText(const std::vector<ExportPose> &poses, const URScriptSet
     } else {
         out += "  # Camera in base: identity: waypoints in the camera frame as captured.\n";
     }
-    out += "  # Path " + format("%.6g", pathLength) + " m in " + format("%.6g", duration)
-        + " s: tool speed " + format("%.6g", speed) + " m/s, acceleration "
-        + format("%.6g", urscriptAcceleration) + " m/s^2.\n";
-    out += "  # Blend radius " + format("%.6g", blend)
-        + " m: below half the smallest waypoint spacing, " + format("%.6g", smallestSpacing)
-        + " m; the last move stops.\n";
+    out += "  # Path " + sixDigits(pathLength) + " m in " + sixDigits(duration) + " s: tool speed "
+        + sixDigits(speed) + " m/s, acceleration " + sixDigits(urscriptAcceleration) + " m/s^2.\n";
+    out += "  # Blend radius " + sixDigits(blend) + " m: below half the smallest waypoint spacing, "
+        + sixDigits(smallestSpacing) + " m; the last move stops.\n";
 
     out.reserve(out.size() + waypoints.size() * 260);
     double previous[3] = { 0.0, 0.0, 0.0 };
