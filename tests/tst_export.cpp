@@ -519,8 +519,6 @@ void TestExport::malformedImports_data()
                          << "x of the dual part is not a number";
     QTest::newRow("overflow") << header + positionLines(1, "(0,0,0,1e999) (0,0,0,0)") << 4
                               << "w of the real part is out of range";
-    QTest::newRow("three components") << header + positionLines(1, "(0,0,1) (0,0,0,0)") << 4
-                                      << "expected \",\" after z of the real part";
     QTest::newRow("zero real part")
         << header + positionLines(1, "(0,0,0,0) (0,0,0,1)") << 4 << "the real part is zero";
     QTest::newRow("trailing text")

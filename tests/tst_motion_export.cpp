@@ -383,12 +383,8 @@ void TestMotionExport::refusedExports_data()
     QTest::newRow("density") << MotionKind::Screw << 4 << 101 << 3 << "density 101 is out of range";
     QTest::newRow("one key") << MotionKind::Bezier << 1 << 100 << 3
                              << "needs at least 2 key positions; there is 1";
-    QTest::newRow("two keys, B-spline")
-        << MotionKind::Approximation << 2 << 100 << 1 << "needs at least 3 key positions";
     QTest::newRow("degree n") << MotionKind::Interpolation << 4 << 100 << 4
                               << "degree 4 is out of range 1 to 3";
-    QTest::newRow("degree 0") << MotionKind::Approximation << 4 << 100 << 0
-                              << "degree 0 is out of range";
     QTest::newRow("singular") << MotionKind::Interpolation << 260 << 1 << 3 << "cannot be computed";
 }
 
