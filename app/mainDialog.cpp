@@ -1,6 +1,10 @@
 #include "app/mainDialog.h"
 
 #include "app/KeyPositionExport.h"
+#include "app/KeyPositionImport.h"
+#include "app/MotionExportCommand.h"
+#include "app/MotionExportDialog.h"
+#include "motion/MRBSplineInterpolation.h"
 #include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
 #include "view/GLWidget.h"
@@ -11,6 +15,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -22,6 +27,7 @@
 #include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 Kinect::mainDialog *mainDialogInstance = nullptr;
@@ -98,6 +104,10 @@ mainDialog::mainDialog()
     buildWidgetTree();
 
     fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    importKeyPositionsAction = new QAction(tr("Import key positions\u2026"), fileMenu);
+    fileMenu->addAction(importKeyPositionsAction);
+    exportMotionAction = new QAction(tr("Export motion\u2026"), fileMenu);
+    fileMenu->addAction(exportMotionAction);
     exitAction = new QAction(QStringLiteral("E&xit"), fileMenu);
     fileMenu->addAction(exitAction);
 
@@ -297,6 +307,8 @@ void mainDialog::buildWidgetTree()
 
 void mainDialog::makeConnections()
 {
+    connect(importKeyPositionsAction, SIGNAL(triggered(bool)), this, SLOT(importKeyPositions()));
+    connect(exportMotionAction, SIGNAL(triggered(bool)), this, SLOT(exportMotion()));
     connect(exitAction, SIGNAL(triggered(bool)), this, SLOT(close()));
     connect(densitySlider, SIGNAL(sliderMoved(int)), this, SLOT(updateDensityLabel(int)));
     connect(densitySlider, SIGNAL(sliderMoved(int)), glWidget, SLOT(updateDensity(int)));
@@ -474,6 +486,172 @@ void mainDialog::saveFile(bool)
                "They are still held and can be exported again.")
                 .arg(QDir::toNativeSeparators(fileName), reason));
     }
+}
+
+namespace {
+
+    QString countOf(size_t n, const char *one, const char *many)
+    {
+        return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    }
+
+} // namespace
+
+void mainDialog::importKeyPositions()
+{
+    const QString fileName = askImportFileName(
+        this, tr("Import key positions"), QString(), tr("Key positions (*.xml);;All files (*)"));
+    if (fileName.isEmpty())
+        return;
+    const KeyPositionImport imported = readKeyPositionFile(fileName);
+    QString problem = imported.error;
+    if (problem.isEmpty() && imported.positions.empty())
+        problem = tr("%1: its last export holds no key positions").arg(fileName);
+    if (!problem.isEmpty()) {
+        statusBar()->showMessage(tr("Import failed: %1").arg(problem));
+        QMessageBox::warning(this, tr("Import failed"),
+            tr("The key positions could not be imported; nothing was changed.\n%1").arg(problem));
+        return;
+    }
+    const int held = sensor->keyPositionCount();
+    if (held > 0
+        && QMessageBox::question(this, tr("Import key positions"),
+               tr("Replace the %1 held now with the %2 of \"%3\"?")
+                   .arg(countOf(size_t(held), "key position", "key positions"),
+                       countOf(imported.positions.size(), "key position", "key positions"),
+                       QDir::toNativeSeparators(fileName)),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
+        return;
+    sensor->clearKeyPositions();
+    for (const DualQuaternion &pose : imported.positions)
+        sensor->addKeyPosition(pose);
+    glWidget->update();
+    const QString name = QDir::toNativeSeparators(fileName);
+    const QString count
+        = tr("Imported %1")
+              .arg(countOf(imported.positions.size(), "key position", "key positions"));
+    statusBar()->showMessage(imported.exportCount == 1
+            ? tr("%1 from \"%2\", the one export it holds.").arg(count, name)
+            : tr("%1 from \"%2\": the last of the %3 exports it holds.")
+                  .arg(count, name)
+                  .arg(imported.exportCount));
+}
+
+namespace {
+
+    // The degree the view draws a B-spline kind with: the spin box's value
+    // when it is below the number of key positions, else the one the
+    // motion kept.
+    template <typename M> int shownDegree(const QSpinBox *spin, const M *motion, size_t keyCount)
+    {
+        const int degree = spin->value();
+        if (static_cast<size_t>(static_cast<unsigned>(degree)) < keyCount)
+            return degree;
+        return motion ? motion->degree() : degree;
+    }
+
+    // The chosen name with the format's suffix when it has none, and with
+    // the kind before the suffix when several kinds are written.
+    QString motionFileName(
+        const QString &chosen, const QString &suffix, MotionKind kind, bool several)
+    {
+        QString name = chosen;
+        if (QFileInfo(name).suffix().isEmpty())
+            name += suffix;
+        if (!several)
+            return name;
+        const QString kindName = QString::fromLatin1(motionKindName(kind));
+        const QFileInfo info(name);
+        const QString stem = info.completeBaseName();
+        const QString extension
+            = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+        return info.dir().filePath(stem + QLatin1Char('-') + kindName + extension);
+    }
+
+} // namespace
+
+void mainDialog::exportMotion()
+{
+    const std::vector<DualQuaternion> keys = sensor->keyPositions();
+    std::vector<MotionKind> shown;
+    if (screwCheck->isChecked())
+        shown.push_back(MotionKind::Screw);
+    if (bezierCheck->isChecked())
+        shown.push_back(MotionKind::Bezier);
+    if (approximationCheck->isChecked())
+        shown.push_back(MotionKind::Approximation);
+    if (interpolationCheck->isChecked())
+        shown.push_back(MotionKind::Interpolation);
+    if (keys.empty() || shown.empty()) {
+        QMessageBox::information(this, tr("Export motion"),
+            keys.empty() ? tr("There are no key positions to compute a motion from.")
+                         : tr("Check the motions to export under \"Type of motion\"."));
+        return;
+    }
+    MotionExportDialog dialog(shown, static_cast<int>(keys.size()) - 1, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+
+    // Every text is made before any file is written: a kind that cannot be
+    // computed leaves all files as they were.
+    const std::vector<MotionKind> kinds = dialog.selectedKinds();
+    std::vector<std::string> texts;
+    size_t poseCount = 0;
+    for (MotionKind kind : kinds) {
+        MotionExportRequest request;
+        request.kind = kind;
+        request.density = densitySlider->value();
+        if (kind == MotionKind::Approximation)
+            request.degree
+                = shownDegree(approximationDegreeSpin, glWidget->approximationMotion, keys.size());
+        else if (kind == MotionKind::Interpolation)
+            request.degree
+                = shownDegree(interpolationDegreeSpin, glWidget->interpolationMotion, keys.size());
+        request.constantSpeed = dialog.constantSpeed();
+        request.format = dialog.format();
+        request.durationSeconds = dialog.durationSeconds();
+        request.hasCameraInBase = request.format == MotionExportFormat::URScript
+            && dialog.cameraInBase(&request.cameraInBase);
+        std::string text, error;
+        size_t count = 0;
+        if (!motionExportText(request, keys, &text, &error, &count)) {
+            QMessageBox::warning(this, tr("Export failed"),
+                tr("The motion could not be exported; no file was written.\n%1")
+                    .arg(QString::fromStdString(error)));
+            return;
+        }
+        texts.push_back(std::move(text));
+        poseCount += count;
+    }
+
+    const QString suffix = QString::fromLatin1(motionExportSuffix(dialog.format()));
+    const QString proposed = QStringLiteral("handmotion-")
+        + (kinds.size() == 1 ? QString::fromLatin1(motionKindName(kinds.front()))
+                             : QStringLiteral("motion"))
+        + suffix;
+    const QString chosen
+        = askExportFileName(this, tr("Export motion"), proposed, QLatin1Char('*') + suffix);
+    if (chosen.isEmpty())
+        return;
+    QStringList written;
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        const QString fileName = motionFileName(chosen, suffix, kinds[i], kinds.size() > 1);
+        QString reason;
+        if (!saveTextAtomically(fileName, texts[i], &reason)) {
+            QMessageBox::warning(this, tr("Export failed"),
+                tr("The motion could not be written to \"%1\": %2.")
+                    .arg(QDir::toNativeSeparators(fileName), reason));
+            if (!written.isEmpty())
+                statusBar()->showMessage(
+                    tr("Exported only %1").arg(written.join(QStringLiteral(", "))));
+            return;
+        }
+        written << QDir::toNativeSeparators(fileName);
+    }
+    statusBar()->showMessage(
+        tr("Exported %1 to %2")
+            .arg(countOf(poseCount, "pose", "poses"), written.join(QStringLiteral(", "))));
 }
 
 void mainDialog::intermediateReset()

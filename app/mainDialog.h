@@ -50,6 +50,10 @@ public Q_SLOTS:
     void enableDisableApproximationSpinBox(int);
     void enableDisableInterpoaltionSpinBox(int);
     void saveFile(bool);
+    // File menu: replace the key positions with those of an export file
+    // (its last export), and write the shown motions for robots.
+    void importKeyPositions();
+    void exportMotion();
     void intermediateReset();
     void continuousReset();
 
@@ -100,6 +104,8 @@ public:
     QLabel *objectSizeLabel;
     QLabel *objectSizeValueLabel;
     QMenu *fileMenu;
+    QAction *importKeyPositionsAction;
+    QAction *exportMotionAction;
     QAction *exitAction;
     QVBoxLayout *mainLayout;
     QHBoxLayout *topRowLayout;

@@ -1,15 +1,24 @@
-// The key-position export: the exact text, appending, file names, locales,
-// and an unwritable target that must be reported, not passed over.
+// The key-position export and its way back: the exact text, appending, file
+// names, locales, an unwritable target that must be reported, not passed
+// over; the strict import with the line of its first fault; and the File
+// menu (import with its question, motion export through its dialog).
 #include "app/KeyPositionExport.h"
+#include "app/KeyPositionImport.h"
+#include "app/MotionExportDialog.h"
 #include "app/mainDialog.h"
 #include "sensor/Sensor.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QLocale>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -46,28 +55,13 @@ QStringList linesOf(const QString &fileName)
     return lines;
 }
 
-// Reads the positions back from export text, as a consumer of the file would.
-std::vector<DualQuaternion> parsePositions(const QStringList &lines)
+// The positions of the last export in a file, as the import reads them.
+std::vector<DualQuaternion> importedPositions(const QString &fileName)
 {
-    static const QRegularExpression element(QStringLiteral(
-        "^\\t<Element1 Attribute= Dual Quaternion \\d+:>\\(([^)]*)\\) \\(([^)]*)\\)</Element>$"));
-    std::vector<DualQuaternion> poses;
-    for (const QString &line : lines) {
-        const QRegularExpressionMatch match = element.match(line);
-        if (!match.hasMatch())
-            continue;
-        double real[4], dual[4];
-        const QStringList r = match.captured(1).split(QLatin1Char(','));
-        const QStringList d = match.captured(2).split(QLatin1Char(','));
-        if (r.size() != 4 || d.size() != 4)
-            return {};
-        for (int i = 0; i < 4; ++i) {
-            real[i] = r[i].toDouble();
-            dual[i] = d[i].toDouble();
-        }
-        poses.emplace_back(real, dual);
-    }
-    return poses;
+    const KeyPositionImport imported = readKeyPositionFile(fileName);
+    if (!imported.ok())
+        qWarning("%s", qPrintable(imported.error));
+    return imported.positions;
 }
 
 // Runs `act` while a modal dialog of type T opens; `answer` handles it.
@@ -178,6 +172,15 @@ bool saveFileExpectingWarning(Kinect::mainDialog &window, const QString &fileNam
     return warned;
 }
 
+const QByteArray header = "<!--XML Document>\n<?XML version='1.0' encodings='us-ascii'>\n";
+const QByteArray identity = "(0,0,0,1) (0,0,0,0)";
+
+QByteArray positionLines(int k, const QByteArray &numbers)
+{
+    return "<Position" + QByteArray::number(k) + ">\n\t<Element1 Attribute= Dual Quaternion "
+        + QByteArray::number(k) + ":>" + numbers + "</Element>\n</Position>\n";
+}
+
 } // namespace
 
 class TestExport : public QObject {
@@ -201,6 +204,10 @@ private Q_SLOTS:
     void saveFileWarnsWhenTheTargetIsNotWritable();
     void saveFileToAFullOrReadOnlyTarget_data();
     void saveFileToAFullOrReadOnlyTarget();
+    void malformedImports_data();
+    void malformedImports();
+    void importAsksBeforeReplacingAndChangesNothingOnAFault();
+    void motionExportWritesTheShownKinds();
 
 private:
     QTemporaryDir dir;
@@ -273,12 +280,12 @@ void TestExport::twoExportsAppendInOrder()
     const QStringList lines = linesOf(fileName);
     QCOMPARE(lines.size(), 5 + 8);
     QCOMPARE(lines[5], QStringLiteral("<!--XML Document>"));
-    const std::vector<DualQuaternion> back = parsePositions(lines);
-    QCOMPARE(back.size(), size_t(3));
-    QVERIFY(qAbs(back[0].dualPart().x() - pose(10, 1, 0, 0).dualPart().x()) < 1e-5);
-    QVERIFY(qAbs(back[2].dualPart().x() - pose(30, 3, 0, 0).dualPart().x()) < 1e-5);
     QCOMPARE(lines[7], QStringLiteral("<Position1>"));
     QCOMPARE(lines[10], QStringLiteral("<Position2>"));
+    const KeyPositionImport imported = readKeyPositionFile(fileName);
+    QCOMPARE(imported.exportCount, 2);
+    QCOMPARE(imported.positions.size(), size_t(2));
+    QVERIFY(qAbs(imported.positions[1].dualPart().x() - pose(30, 3, 0, 0).dualPart().x()) < 1e-5);
 }
 
 void TestExport::roundTripKeepsSixSignificantDigits()
@@ -287,8 +294,9 @@ void TestExport::roundTripKeepsSixSignificantDigits()
     for (int i = 0; i < 25; ++i)
         positions.push_back(pose(i * 14.7 - 170, 0.013 * i - 0.2, 1.5 - 0.07 * i, 0.9 + i * 1e-3));
     const QString fileName = dir.filePath(QStringLiteral("roundtrip.xml"));
+    QVERIFY(appendKeyPositions(fileName, { pose(1, 2, 3, 4) }));
     QVERIFY(appendKeyPositions(fileName, positions));
-    const std::vector<DualQuaternion> back = parsePositions(linesOf(fileName));
+    const std::vector<DualQuaternion> back = importedPositions(fileName);
     QCOMPARE(back.size(), positions.size());
     for (size_t i = 0; i < positions.size(); ++i) {
         const Quaternion parts[2][2] = { { positions[i].realPart(), back[i].realPart() },
@@ -487,7 +495,157 @@ void TestExport::saveFileToAFullOrReadOnlyTarget()
                                 const QString &) { return elsewhere; });
     window.saveFile(false);
     setExportFileNamePrompt({});
-    QCOMPARE(parsePositions(linesOf(elsewhere)).size(), positions.size());
+    QCOMPARE(importedPositions(elsewhere).size(), positions.size());
+}
+
+void TestExport::malformedImports_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("message");
+    const QByteArray one = header + positionLines(1, identity);
+    QTest::newRow("empty") << QByteArray() << 1 << "the file is empty";
+    QTest::newRow("not an export")
+        << QByteArray("hello\n") << 1 << "expected \"<!--XML Document>\"";
+    QTest::newRow("header cut") << header.left(18) << 1 << "the file ends where \"<?XML";
+    QTest::newRow("numbered from 2")
+        << header + positionLines(2, identity) << 3 << "\"<Position1>\"";
+    QTest::newRow("numbers disagree")
+        << one + positionLines(2, identity).replace("Quaternion 2", "Quaternion 3") << 7
+        << "Dual Quaternion 2:>\" after a tab";
+    QTest::newRow("word for a number") << header + positionLines(1, "(0,0,zero,1) (0,0,0,0)") << 4
+                                       << "z of the real part is not a number";
+    QTest::newRow("nan") << header + positionLines(1, "(0,0,0,1) (nan,0,0,0)") << 4
+                         << "x of the dual part is not a number";
+    QTest::newRow("overflow") << header + positionLines(1, "(0,0,0,1e999) (0,0,0,0)") << 4
+                              << "w of the real part is out of range";
+    QTest::newRow("zero real part")
+        << header + positionLines(1, "(0,0,0,0) (0,0,0,1)") << 4 << "the real part is zero";
+    QTest::newRow("trailing text")
+        << header + positionLines(1, identity + " x") << 4 << "expected \"</Element>\"";
+    QTest::newRow("no closing line")
+        << one.chopped(12) << 4 << "the file ends where \"</Position>\"";
+    QTest::newRow("blank line") << one + "\n" + header << 6 << "or the header of another export";
+    QTest::newRow("fault in an earlier export")
+        << header + positionLines(1, "(0,0,0,1) (0,0,0,x)") + one << 4 << "w of the dual part";
+    QTest::newRow("line beyond the limit")
+        << header + QByteArray(maxKeyPositionLineLength + 1, '<') << 3 << "longer than 4096";
+    QTest::newRow("CRLF, no final line end: read")
+        << QByteArray(one).replace("\n", "\r\n").chopped(2) << 0 << "";
+}
+
+// The message names the file and the line of the first fault; nothing is
+// returned with it.
+void TestExport::malformedImports()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, line);
+    QFETCH(QString, message);
+    const KeyPositionImport imported = parseKeyPositionExport(text, QStringLiteral("keys.xml"));
+    if (line == 0) {
+        QVERIFY2(imported.ok(), qPrintable(imported.error));
+        QCOMPARE(imported.positions.size(), size_t(1));
+        return;
+    }
+    QVERIFY2(imported.error.startsWith(QStringLiteral("keys.xml:%1: ").arg(line))
+            && imported.error.contains(message),
+        qPrintable(imported.error));
+    QVERIFY(imported.positions.empty());
+}
+
+// Held positions are replaced only when the user says yes, and the status
+// bar tells how many exports the file held; a faulty file is reported with
+// its line and changes nothing.
+void TestExport::importAsksBeforeReplacingAndChangesNothingOnAFault()
+{
+    const QString good = dir.filePath(QStringLiteral("to-import.xml"));
+    QVERIFY(appendKeyPositions(good, { pose(5, 0, 0, 1) }));
+    const std::vector<DualQuaternion> imported
+        = { pose(10, 0.1, 0, 1), pose(20, 0.2, 0, 1), pose(30, 0.3, 0, 1), pose(40, 0.4, 0, 1) };
+    QVERIFY(appendKeyPositions(good, imported));
+    const QString bad = dir.filePath(QStringLiteral("bad.xml"));
+    QFile file(bad);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(header + positionLines(1, identity) + positionLines(2, "(0,0,0,1) (0,0,0)"));
+    file.close();
+
+    Kinect::mainDialog window;
+    const std::vector<DualQuaternion> held
+        = { pose(0, 0, 0, 2), pose(1, 0, 0, 2), pose(2, 0, 0, 2) };
+    for (const DualQuaternion &p : held)
+        window.sensor->addKeyPosition(p);
+    QString fileName = bad;
+    setImportFileNamePrompt(
+        [&](QWidget *, const QString &, const QString &, const QString &) { return fileName; });
+    QString text;
+    const auto answerWith = [&](QMessageBox::StandardButton button) {
+        return answerNextModal<QMessageBox>(
+            [&](QMessageBox *box) {
+                text = box->text();
+                box->button(button) ? box->button(button)->click() : box->accept();
+            },
+            [&] { window.importKeyPositionsAction->trigger(); });
+    };
+    QVERIFY(answerWith(QMessageBox::Ok));
+    QVERIFY2(text.contains(bad + QStringLiteral(":7: ")), qPrintable(text));
+    QCOMPARE(window.sensor->keyPositions(), held);
+
+    fileName = good;
+    QVERIFY(answerWith(QMessageBox::No));
+    QVERIFY2(text.contains(QStringLiteral("Replace the 3 key positions held now with the 4")),
+        qPrintable(text));
+    QCOMPARE(window.sensor->keyPositions(), held);
+    QVERIFY(answerWith(QMessageBox::Yes));
+    QCOMPARE(window.sensor->keyPositions(), importedPositions(good));
+    const QString status = window.statusBar()->currentMessage();
+    QVERIFY2(status.contains(QStringLiteral("Imported 4 key positions"))
+            && status.contains(QStringLiteral("the last of the 2 exports")),
+        qPrintable(status));
+    setImportFileNamePrompt({});
+}
+
+// Two shown kinds become two files named after them, each the same text as
+// the export without a window makes for the window's density and degree.
+void TestExport::motionExportWritesTheShownKinds()
+{
+    Kinect::mainDialog window;
+    mainDialogInstance = &window;
+    std::vector<DualQuaternion> keys;
+    for (int i = 0; i < 5; ++i)
+        keys.push_back(pose(40.0 * i, 0.1 * i, 0.02 * i * i, 1.5));
+    for (const DualQuaternion &p : keys)
+        window.sensor->addKeyPosition(p);
+    window.screwCheck->setChecked(true);
+    window.interpolationCheck->setChecked(true);
+    window.interpolationDegreeSpin->setValue(2);
+    window.densitySlider->setValue(40);
+    const QString chosen = dir.filePath(QStringLiteral("path"));
+    setExportFileNamePrompt(
+        [&](QWidget *, const QString &, const QString &, const QString &) { return chosen; });
+    QVERIFY(answerNextModal<MotionExportDialog>(
+        [](MotionExportDialog *dialog) {
+            QCOMPARE(int(dialog->kindChecks.size()), 2);
+            dialog->formatCombo->setCurrentIndex(
+                dialog->formatCombo->findData(int(MotionExportFormat::Tum)));
+            dialog->accept();
+        },
+        [&] { window.exportMotionAction->trigger(); }));
+    setExportFileNamePrompt({});
+    mainDialogInstance = nullptr;
+
+    MotionExportRequest request;
+    request.format = MotionExportFormat::Tum;
+    request.density = 40;
+    request.degree = 2;
+    request.durationSeconds = 4.0;
+    for (MotionKind kind : { MotionKind::Screw, MotionKind::Interpolation }) {
+        request.kind = kind;
+        std::string expected, error;
+        QVERIFY(motionExportText(request, keys, &expected, &error));
+        QCOMPARE(contentOf(QStringLiteral("%1-%2.txt").arg(chosen, motionKindName(kind))),
+            QByteArray::fromStdString(expected));
+    }
+    QVERIFY(window.statusBar()->currentMessage().startsWith(QStringLiteral("Exported ")));
 }
 
 QTEST_MAIN(TestExport)

@@ -111,7 +111,12 @@ void TestMainWindow::windowGeometryAndMenu()
     QCOMPARE(menus.size(), 1);
     QCOMPARE(menus.first()->text(), QStringLiteral("&File"));
     QCOMPARE(menus.first()->menu(), window->fileMenu);
-    QCOMPARE(window->fileMenu->actions(), QList<QAction *> { window->exitAction });
+    QCOMPARE(window->fileMenu->actions(),
+        (QList<QAction *> {
+            window->importKeyPositionsAction, window->exportMotionAction, window->exitAction }));
+    QCOMPARE(
+        window->importKeyPositionsAction->text(), QStringLiteral("Import key positions\u2026"));
+    QCOMPARE(window->exportMotionAction->text(), QStringLiteral("Export motion\u2026"));
     QCOMPARE(window->exitAction->text(), QStringLiteral("E&xit"));
     QCOMPARE(window->exitAction->parent(), window->fileMenu);
 

@@ -1,0 +1,196 @@
+#include "app/MotionExportCommand.h"
+
+#include "app/KeyPositionImport.h"
+#include "motion/MotionExport.h"
+
+#include <QCommandLineParser>
+#include <QSaveFile>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const QString exportOption = QStringLiteral("export-motion");
+const QString keysOption = QStringLiteral("keys");
+const QString degreeOption = QStringLiteral("degree");
+const QString densityOption = QStringLiteral("density");
+const QString constantSpeedOption = QStringLiteral("constant-speed");
+const QString durationOption = QStringLiteral("duration");
+const QString formatOption = QStringLiteral("format");
+const QString cameraInBaseOption = QStringLiteral("camera-in-base");
+const QString outputOption = QStringLiteral("output");
+
+// One line on standard error, whatever the message holds.
+int complain(const QString &message, int status)
+{
+    QString line = message;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "handmotion: %s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+    return status;
+}
+
+bool readInt(const QCommandLineParser &parser, const QString &option, int *value)
+{
+    if (!parser.isSet(option))
+        return true;
+    bool ok = false;
+    const int v = parser.value(option).trimmed().toInt(&ok);
+    if (ok)
+        *value = v;
+    return ok;
+}
+
+bool writeStandardOutput(const std::string &text)
+{
+    const size_t written = std::fwrite(text.data(), 1, text.size(), stdout);
+    return written == text.size() && std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
+} // namespace
+
+bool saveTextAtomically(const QString &fileName, const std::string &text, QString *reason)
+{
+    QSaveFile file(fileName);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(text.data(), static_cast<qint64>(text.size()));
+        if (file.commit())
+            return true;
+    }
+    *reason = file.errorString();
+    return false;
+}
+
+bool wantsMotionExport(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0)
+            return false;
+        if (std::strcmp(argv[i], "--export-motion") == 0
+            || std::strncmp(argv[i], "--export-motion=", 16) == 0)
+            return true;
+    }
+    return false;
+}
+
+void addMotionExportOptions(QCommandLineParser &parser)
+{
+    parser.addOption({ exportOption,
+        QStringLiteral("Export the motion of KIND (screw, bezier, approximation or interpolation) "
+                       "computed from --keys, without a window."),
+        QStringLiteral("KIND") });
+    parser.addOption({ keysOption,
+        QStringLiteral("Key-position export to compute the motion from (its last export)."),
+        QStringLiteral("FILE") });
+    parser.addOption({ degreeOption,
+        QStringLiteral("Degree of a B-spline motion, 1 to key positions - 1 (default 3)."),
+        QStringLiteral("P") });
+    parser.addOption(
+        { densityOption, QStringLiteral("Sampling density in percent, 0 to 100 (default 100)."),
+            QStringLiteral("D") });
+    parser.addOption({ constantSpeedOption,
+        QStringLiteral("Resample the motion to equal spacing along the hand centre's path.") });
+    parser.addOption({ durationOption,
+        QStringLiteral("Total time of the motion in seconds (default 1 s per key segment)."),
+        QStringLiteral("S") });
+    parser.addOption({ formatOption, QStringLiteral("csv, tum or urscript (default csv)."),
+        QStringLiteral("FORMAT") });
+    parser.addOption({ cameraInBaseOption,
+        QStringLiteral("For urscript: the camera's pose in the robot's base frame, "
+                       "p[x,y,z,rx,ry,rz] in metres and radians (default identity)."),
+        QStringLiteral("POSE") });
+    parser.addOption({ outputOption,
+        QStringLiteral("File to write, replaced only on success (default standard output)."),
+        QStringLiteral("OUT") });
+}
+
+int runMotionExport(const QCommandLineParser &parser)
+{
+    MotionExportRequest request;
+    const QString kindName = parser.value(exportOption);
+    if (!motionKindFromName(kindName.toStdString(), &request.kind))
+        return complain(QStringLiteral("unknown motion kind \"%1\" (screw, bezier, approximation "
+                                       "or interpolation)")
+                            .arg(kindName),
+            MotionExportBadArguments);
+    if (!parser.isSet(keysOption) || parser.value(keysOption).isEmpty())
+        return complain(QStringLiteral("--keys FILE is missing: the key positions to compute the "
+                                       "motion from"),
+            MotionExportBadArguments);
+    if (!readInt(parser, degreeOption, &request.degree))
+        return complain(
+            QStringLiteral("--degree \"%1\" is not a whole number").arg(parser.value(degreeOption)),
+            MotionExportBadArguments);
+    if (!readInt(parser, densityOption, &request.density) || request.density < 0
+        || request.density > 100)
+        return complain(QStringLiteral("--density \"%1\" is not a whole number from 0 to 100")
+                            .arg(parser.value(densityOption)),
+            MotionExportBadArguments);
+    if (parser.isSet(durationOption)) {
+        bool ok = false;
+        const double duration = parser.value(durationOption).trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(duration) || duration <= 0.0)
+            return complain(QStringLiteral("--duration \"%1\" is not a number of seconds above 0")
+                                .arg(parser.value(durationOption)),
+                MotionExportBadArguments);
+        request.durationSeconds = duration;
+    }
+    if (parser.isSet(formatOption)
+        && !motionExportFormatFromName(parser.value(formatOption).toStdString(), &request.format))
+        return complain(QStringLiteral("unknown format \"%1\" (csv, tum or urscript)")
+                            .arg(parser.value(formatOption)),
+            MotionExportBadArguments);
+    if (parser.isSet(cameraInBaseOption)) {
+        if (request.format != MotionExportFormat::URScript)
+            return complain(QStringLiteral("--camera-in-base applies to --format urscript only"),
+                MotionExportBadArguments);
+        if (!parseRobotPose(parser.value(cameraInBaseOption).toStdString(), &request.cameraInBase))
+            return complain(QStringLiteral("--camera-in-base \"%1\" is not p[x,y,z,rx,ry,rz]")
+                                .arg(parser.value(cameraInBaseOption)),
+                MotionExportBadArguments);
+        request.hasCameraInBase = true;
+    }
+    request.constantSpeed = parser.isSet(constantSpeedOption);
+
+    const QString keysFile = parser.value(keysOption);
+    const KeyPositionImport keys = readKeyPositionFile(keysFile);
+    if (!keys.ok())
+        return complain(keys.error, MotionExportBadKeyFile);
+    if (keys.positions.empty())
+        return complain(QStringLiteral("%1: its last export holds no key positions").arg(keysFile),
+            MotionExportBadKeyFile);
+
+    std::string text;
+    std::string error;
+    if (!motionExportText(request, keys.positions, &text, &error))
+        return complain(QStringLiteral("%1: %2").arg(keysFile, QString::fromStdString(error)),
+            MotionExportNoMotion);
+
+    const QString output = parser.value(outputOption);
+    if (output.isEmpty() || output == QLatin1String("-")) {
+        if (!writeStandardOutput(text))
+            return complain(QStringLiteral("standard output: the write did not complete"),
+                MotionExportWriteFailed);
+        return MotionExportSucceeded;
+    }
+    QString reason;
+    if (!saveTextAtomically(output, text, &reason))
+        return complain(QStringLiteral("%1: cannot be written: %2").arg(output, reason),
+            MotionExportWriteFailed);
+    return MotionExportSucceeded;
+}
+
+int runMotionExportCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    addMotionExportOptions(parser);
+    if (!parser.parse(arguments))
+        return complain(parser.errorText(), MotionExportBadArguments);
+    if (!parser.positionalArguments().isEmpty())
+        return complain(QStringLiteral("unexpected argument \"%1\"")
+                            .arg(parser.positionalArguments().constFirst()),
+            MotionExportBadArguments);
+    return runMotionExport(parser);
+}
