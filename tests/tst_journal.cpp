@@ -183,11 +183,18 @@ void TestJournal::roundTripBitForBit()
     QVERIFY(journal.lock());
     QVERIFY(journal.start({ pose(7) }, {}));
     Session s(journal);
+    // A list that holds more than the journal was started with is written
+    // whole at its first change.
+    s.continuous.setListener(nullptr);
+    s.continuous.setPoses(range(500, 3));
+    s.continuous.setListener(journal.listener(JournalList::ContinuousPositions));
     s.keys.append(pose(7));
     s.keys.append(oddPose());
     s.keys.appendFromPoints(QVector3D(0, 0, 0), QVector3D(0, 1, 0), QVector3D(1, 0, 0), 0);
     for (int i = 0; i < 40; ++i)
         s.continuous.append(pose(i, -i));
+    QVERIFY(journal.flush());
+    QVERIFY(sameBits(readJournalFile(journal.path()).continuousPositions, s.continuous.poses()));
     s.keys.move(0, 2);
     s.keys.removeAt(1);
     s.continuous.setPoses(range(0, maxPosesPerRecord + 10));
