@@ -70,6 +70,8 @@ namespace {
 
     void readPoses(const char *from, std::size_t count, std::vector<DualQuaternion> &to)
     {
+        if (count == 0)
+            return;
         const std::size_t first = to.size();
         to.resize(first + count);
         char *target = reinterpret_cast<char *>(to.data() + first);
