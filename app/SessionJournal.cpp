@@ -8,6 +8,7 @@
 #include <QLockFile>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -93,24 +94,74 @@ bool replaceAtomically(const QString &path, const QByteArray &bytes, QString *er
 
 } // namespace
 
-// Owns the journal file and the thread that writes it. Jobs run in the order
-// they were handed over: appends, written in one go and synced once per
-// wake-up, and rewrites of the whole file. After a failure it drops appends
-// (the file may end in half a record) until a rewrite works.
+// Owns the journal file and the thread that writes it. The GUI thread adds
+// records to what is pending (appended poses gather into one record per run
+// of appends to a list); the thread writes them and syncs the file a delay
+// after the first of them, whatever the GUI thread is busy with, or at once
+// when asked. A rewrite replaces the file and everything pending before it.
+// After a failure the file may end in half a record: what is pending is
+// dropped until a rewrite works.
 class SessionJournal::Writer {
 public:
-    explicit Writer(const QString &path)
+    Writer(const QString &path, std::chrono::milliseconds delay)
         : m_path(path)
+        , m_delay(delay)
         , m_thread(&Writer::run, this)
     {
     }
     ~Writer() { stop(); }
 
-    std::uint64_t append(QByteArray bytes) { return queue(false, std::move(bytes)); }
-    std::uint64_t rewrite(QByteArray wholeFile) { return queue(true, std::move(wholeFile)); }
+    // GUI thread: a lock held for a few instructions.
+    void addPose(JournalList list, const DualQuaternion &pose)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_run.empty() && m_runList != list)
+            encodeRun();
+        m_runList = list;
+        m_run.push_back(pose);
+        notePending();
+    }
 
-    // Waits until the job of ticket and all before it are done; returns the
-    // failure then, empty when the file holds what it was given.
+    void addRecords(const QByteArray &records)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        encodeRun();
+        m_pending += records;
+        notePending();
+    }
+
+    // Writes what was added so far now; returns the ticket to wait for.
+    std::uint64_t writeNow()
+    {
+        std::uint64_t ticket;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            // Closed here, the run is one record whatever the thread is doing.
+            encodeRun();
+            ticket = ++m_requested;
+        }
+        m_wake.notify_one();
+        return ticket;
+    }
+
+    std::uint64_t rewrite(QByteArray wholeFile)
+    {
+        std::uint64_t ticket;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_run.clear();
+            m_pending.clear();
+            m_hasPending = false;
+            m_rewrite = std::move(wholeFile);
+            m_hasRewrite = true;
+            ticket = ++m_requested;
+        }
+        m_wake.notify_one();
+        return ticket;
+    }
+
+    // Waits until what ticket asked for is done; returns the failure then,
+    // empty when the file holds everything it was given.
     QString waitFor(std::uint64_t ticket)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -124,7 +175,7 @@ public:
         return m_failure;
     }
 
-    // Finishes the jobs handed over, then ends the thread and closes the file.
+    // Writes what is pending, then ends the thread and closes the file.
     void stop()
     {
         {
@@ -137,50 +188,57 @@ public:
     }
 
 private:
-    struct Job {
-        bool rewrite;
-        QByteArray bytes;
-    };
-
-    std::uint64_t queue(bool rewrite, QByteArray bytes)
+    // With m_mutex held.
+    void encodeRun()
     {
-        std::uint64_t ticket;
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_jobs.push_back(Job { rewrite, std::move(bytes) });
-            ticket = ++m_queued;
-        }
-        m_wake.notify_one();
-        return ticket;
+        if (m_run.empty())
+            return;
+        journal::appendPoses(m_pending, m_runList, false, m_run.data(), m_run.size());
+        m_run.clear();
     }
+
+    void notePending()
+    {
+        if (m_hasPending)
+            return;
+        m_hasPending = true;
+        m_firstPending = std::chrono::steady_clock::now();
+        m_wake.notify_one();
+    }
+
+    bool asked() const { return m_stopping || m_hasRewrite || m_requested > m_done; }
 
     void run()
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         for (;;) {
-            m_wake.wait(lock, [&] { return m_stopping || !m_jobs.empty(); });
-            if (m_jobs.empty())
+            m_wake.wait(lock, [&] { return asked() || m_hasPending; });
+            // Gathers what comes within the delay into one write and sync.
+            if (!asked())
+                m_wake.wait_until(lock, m_firstPending + m_delay, [&] { return asked(); });
+            if (m_stopping && !m_hasRewrite && !m_hasPending && m_requested <= m_done)
                 break;
-            std::deque<Job> jobs;
-            jobs.swap(m_jobs);
-            const std::uint64_t upTo = m_queued;
+            const bool rewrite = m_hasRewrite;
+            QByteArray whole;
+            whole.swap(m_rewrite);
+            m_hasRewrite = false;
+            encodeRun();
+            QByteArray bytes;
+            bytes.swap(m_pending);
+            m_hasPending = false;
+            const std::uint64_t upTo = m_requested;
             QString failure = m_failure;
             lock.unlock();
 
-            bool unsynced = false;
-            for (const Job &job : jobs) {
-                if (job.rewrite) {
-                    closeFile();
-                    failure.clear();
-                    if (replaceAtomically(m_path, job.bytes, &failure))
-                        openForAppend(&failure);
-                    unsynced = false;
-                } else if (failure.isEmpty() && writeAll(m_fd, job.bytes, m_path, &failure)) {
-                    unsynced = true;
-                }
+            if (rewrite) {
+                closeFile();
+                failure.clear();
+                if (replaceAtomically(m_path, whole, &failure))
+                    openForAppend(&failure);
             }
-            // The data and the file's length; nothing else matters to a reader.
-            if (unsynced && failure.isEmpty() && ::fdatasync(m_fd) != 0)
+            if (!bytes.isEmpty() && failure.isEmpty() && writeAll(m_fd, bytes, m_path, &failure)
+                && ::fdatasync(m_fd) != 0)
+                // The data and the file's length: all a reader needs.
                 failure = systemError(QStringLiteral("cannot sync %1").arg(m_path), errno);
 
             lock.lock();
@@ -208,12 +266,20 @@ private:
     }
 
     const QString m_path;
+    const std::chrono::milliseconds m_delay;
     int m_fd = -1; // the writer thread's alone
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_doneChanged;
-    std::deque<Job> m_jobs;
-    std::uint64_t m_queued = 0;
+    // Guarded by m_mutex:
+    QByteArray m_pending;
+    std::vector<DualQuaternion> m_run;
+    JournalList m_runList = JournalList::KeyPositions;
+    bool m_hasPending = false;
+    std::chrono::steady_clock::time_point m_firstPending;
+    QByteArray m_rewrite;
+    bool m_hasRewrite = false;
+    std::uint64_t m_requested = 0;
     std::uint64_t m_done = 0;
     bool m_stopping = false;
     QString m_failure;
@@ -257,7 +323,7 @@ SessionJournal::SessionJournal(const QString &directory, QObject *parent)
     m_observers[0] = std::make_unique<Observer>(this, JournalList::KeyPositions);
     m_observers[1] = std::make_unique<Observer>(this, JournalList::ContinuousPositions);
     m_timer.setInterval(flushInterval);
-    connect(&m_timer, &QTimer::timeout, this, &SessionJournal::writePending);
+    connect(&m_timer, &QTimer::timeout, this, &SessionJournal::tick);
 }
 
 SessionJournal::~SessionJournal() { close(); }
@@ -341,15 +407,13 @@ bool SessionJournal::start(const std::vector<DualQuaternion> &keyPositions,
     } else if (!m_lock) {
         reason = QStringLiteral("the journal directory %1 is not held").arg(m_directory);
     } else {
-        auto writer = std::make_unique<Writer>(path());
+        auto writer = std::make_unique<Writer>(path(), std::chrono::milliseconds(flushInterval));
         const std::uint64_t ticket
             = writer->rewrite(journal::snapshotJournal(keyPositions, continuousPositions));
         reason = writer->waitFor(ticket);
         if (reason.isEmpty()) {
             m_copies[0] = keyPositions;
             m_copies[1] = continuousPositions;
-            m_batch.clear();
-            m_run.clear();
             m_failed = false;
             m_lastTicket = ticket;
             m_writer = std::move(writer);
@@ -383,10 +447,7 @@ void SessionJournal::appended(
     if (!m_writer)
         return;
     copyOf(list).push_back(pose);
-    if (!m_run.empty() && m_runList != list)
-        encodeRun();
-    m_runList = list;
-    m_run.push_back(pose);
+    m_writer->addPose(list, pose);
     keepInStep(list, source);
 }
 
@@ -394,32 +455,35 @@ void SessionJournal::replaced(JournalList list, const std::vector<DualQuaternion
 {
     if (!m_writer)
         return;
-    encodeRun();
     copyOf(list) = poses;
-    journal::appendPoses(m_batch, list, true, poses.data(), poses.size());
+    QByteArray record;
+    journal::appendPoses(record, list, true, poses.data(), poses.size());
+    m_writer->addRecords(record);
 }
 
 void SessionJournal::cleared(JournalList list)
 {
     if (!m_writer)
         return;
-    encodeRun();
     copyOf(list).clear();
-    journal::appendClear(m_batch, list);
+    QByteArray record;
+    journal::appendClear(record, list);
+    m_writer->addRecords(record);
 }
 
 void SessionJournal::removed(JournalList list, const KeyPoseList &source, int index)
 {
     if (!m_writer)
         return;
-    encodeRun();
     std::vector<DualQuaternion> &copy = copyOf(list);
     if (index < 0 || size_t(index) >= copy.size()) {
         replaced(list, source.poses());
         return;
     }
     copy.erase(copy.begin() + index);
-    journal::appendRemove(m_batch, list, std::uint32_t(index));
+    QByteArray record;
+    journal::appendRemove(record, list, std::uint32_t(index));
+    m_writer->addRecords(record);
     keepInStep(list, source);
 }
 
@@ -427,7 +491,6 @@ void SessionJournal::moved(JournalList list, const KeyPoseList &source, int from
 {
     if (!m_writer)
         return;
-    encodeRun();
     std::vector<DualQuaternion> &copy = copyOf(list);
     if (from < 0 || to < 0 || size_t(from) >= copy.size() || size_t(to) >= copy.size()) {
         replaced(list, source.poses());
@@ -438,24 +501,16 @@ void SessionJournal::moved(JournalList list, const KeyPoseList &source, int from
         std::rotate(first + from, first + from + 1, first + to + 1);
     else
         std::rotate(first + to, first + from, first + from + 1);
-    journal::appendMove(m_batch, list, std::uint32_t(from), std::uint32_t(to));
+    QByteArray record;
+    journal::appendMove(record, list, std::uint32_t(from), std::uint32_t(to));
+    m_writer->addRecords(record);
     keepInStep(list, source);
 }
 
 void SessionJournal::keepInStep(JournalList list, const KeyPoseList &source)
 {
-    if (copyOf(list).size() != size_t(source.size())) {
-        encodeRun();
+    if (copyOf(list).size() != size_t(source.size()))
         replaced(list, source.poses());
-    }
-}
-
-void SessionJournal::encodeRun()
-{
-    if (m_run.empty())
-        return;
-    journal::appendPoses(m_batch, m_runList, false, m_run.data(), m_run.size());
-    m_run.clear();
 }
 
 void SessionJournal::checkWriter()
@@ -463,6 +518,7 @@ void SessionJournal::checkWriter()
     const QString failure = m_writer->failure();
     if (!failure.isEmpty() && !m_failed) {
         m_failed = true;
+        m_sinceRetry = 0;
         Q_EMIT writeFailed(failure);
     } else if (failure.isEmpty() && m_failed) {
         m_failed = false;
@@ -473,13 +529,11 @@ void SessionJournal::checkWriter()
 // After a failure the file's end is unknown; the copies are what it must hold.
 void SessionJournal::rewrite(bool closed)
 {
-    m_run.clear();
-    m_batch.clear();
     m_lastTicket = m_writer->rewrite(journal::snapshotJournal(m_copies[0], m_copies[1], closed));
     m_sinceRetry = 0;
 }
 
-void SessionJournal::writePending()
+void SessionJournal::tick()
 {
     if (!m_writer)
         return;
@@ -488,13 +542,13 @@ void SessionJournal::writePending()
         m_sinceRetry += flushInterval;
         if (m_sinceRetry >= retryInterval)
             rewrite(false);
-        return;
     }
-    encodeRun();
-    if (!m_batch.isEmpty()) {
-        m_lastTicket = m_writer->append(std::move(m_batch));
-        m_batch = QByteArray();
-    }
+}
+
+void SessionJournal::writePending()
+{
+    if (m_writer)
+        m_lastTicket = m_writer->writeNow();
 }
 
 bool SessionJournal::waitForWriter()
@@ -526,8 +580,9 @@ bool SessionJournal::close()
     checkWriter();
     bool ok = false;
     if (!m_failed) {
-        encodeRun();
-        journal::appendClosed(m_batch);
+        QByteArray record;
+        journal::appendClosed(record);
+        m_writer->addRecords(record);
         writePending();
         ok = waitForWriter();
     }

@@ -17,11 +17,12 @@ class QLockFile;
 // a power cut or a kill loses at most the last second of work.
 //
 // It listens to the key-position and continuous lists (listener()) and keeps
-// a copy of both. Changes become records (see JournalFormat.h) batched in
-// memory on the GUI thread; every flushInterval the batch goes to a writer
-// thread, which appends it to the journal and syncs it to disk, so the GUI
-// thread never waits for the disk. A clean exit (close(), or destruction)
-// writes the rest and the Closed mark.
+// a copy of both. Each change becomes records (see JournalFormat.h) pending in
+// memory; a writer thread appends them to the journal and syncs it to disk
+// flushInterval after the first of them, so the GUI thread never waits for
+// the disk and a change is on disk within flushInterval and a sync however
+// long the GUI thread is busy. A clean exit (close(), or destruction) writes
+// the rest and the Closed mark.
 //
 // The journal is "session.journal" in the directory, which one running
 // program holds at a time ("session.lock"). It starts as a snapshot of the
@@ -29,7 +30,7 @@ class QLockFile;
 // its size follows the lists, not the session's history. When a write fails
 // (a full disk), nothing more is appended; the journal is rewritten whole
 // from the copy every retryInterval, and on flush() and close(), until it
-// works again. GUI thread only.
+// works again. Its owner uses it on the GUI thread only.
 class SessionJournal : public QObject {
     Q_OBJECT
 public:
@@ -71,7 +72,7 @@ public:
     // The journal's copy of a list: what a restore of it would give.
     const std::vector<DualQuaternion> &poses(journal::JournalList list) const;
 
-    // Hands the batch to the writer and returns at once; the timer calls it.
+    // Has the writer write what is pending now, without waiting for it.
     void writePending();
     // Writes everything so far and waits until it is on disk (or rewrites
     // the journal whole after a failure). False when it is not.
@@ -100,7 +101,7 @@ private:
     void moved(journal::JournalList list, const KeyPoseList &source, int from, int to);
     // Writes the list whole when the copy lost step with it.
     void keepInStep(journal::JournalList list, const KeyPoseList &source);
-    void encodeRun();
+    void tick();
     void checkWriter();
     void rewrite(bool closed);
     bool waitForWriter();
@@ -109,15 +110,10 @@ private:
     std::unique_ptr<QLockFile> m_lock;
     std::unique_ptr<Observer> m_observers[2];
     std::vector<DualQuaternion> m_copies[2];
-    // Records not yet handed to the writer, and the run of appends to one
-    // list not yet encoded: a second of continuous capture becomes one record.
-    QByteArray m_batch;
-    std::vector<DualQuaternion> m_run;
-    journal::JournalList m_runList = journal::JournalList::KeyPositions;
     std::unique_ptr<Writer> m_writer;
     QTimer m_timer;
     // The writer's ticket of the last job handed to it.
     std::uint64_t m_lastTicket = 0;
     bool m_failed = false;
-    int m_sinceRetry = 0; // ms of flush ticks since the last rewrite after a failure
+    int m_sinceRetry = 0; // ms of ticks since a failure or the last rewrite after one
 };
