@@ -118,7 +118,7 @@ void costPerSecond(const std::vector<DualQuaternion> &poses)
         bench::formatNumber(100.0 * bench::median(seconds), 3) + "% of a core (target ≤ 1%)" });
 }
 
-// The same in real time, the journal's own timer writing: the whole
+// The same in real time, the writer thread writing on its own: the whole
 // process's CPU over the run, the 30 Hz loop included.
 void realTimeCapture(const std::vector<DualQuaternion> &poses, int runSeconds)
 {
@@ -143,7 +143,8 @@ void realTimeCapture(const std::vector<DualQuaternion> &poses, int runSeconds)
     const qint64 bytes = QFileInfo(journal.path()).size();
     bench::printRow(Row { "7",
         "Journal: " + std::to_string(runSeconds)
-            + " s of continuous capture at 30 Hz in real time, the flush timer writing",
+            + " s of continuous capture at 30 Hz in real time, the writer thread writing on its "
+              "own",
         bench::formatNumber(100.0 * share, 3) + "% of a core",
         std::to_string(next) + " poses, " + std::to_string(bytes) + " bytes written",
         "whole process, 30 Hz loop included (target ≤ 1%)" });
