@@ -146,7 +146,7 @@ void realTimeCapture(const std::vector<DualQuaternion> &poses, int runSeconds)
             + " s of continuous capture at 30 Hz in real time, the writer thread writing on its "
               "own",
         bench::formatNumber(100.0 * share, 3) + "% of a core",
-        std::to_string(next) + " poses, " + std::to_string(bytes) + " bytes written",
+        std::to_string(next) + " poses appended, journal " + std::to_string(bytes) + " bytes",
         "whole process, 30 Hz loop included (target ≤ 1%)" });
 }
 
