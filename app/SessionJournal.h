@@ -111,6 +111,7 @@ private:
     std::unique_ptr<Observer> m_observers[2];
     std::vector<DualQuaternion> m_copies[2];
     std::unique_ptr<Writer> m_writer;
+    // Every flushInterval: reports a write failure or its end, and retries.
     QTimer m_timer;
     // The writer's ticket of the last job handed to it.
     std::uint64_t m_lastTicket = 0;
