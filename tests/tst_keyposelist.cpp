@@ -1,5 +1,6 @@
 #include "algebra/DualQuaternion.h"
 #include "algebra/KeyPoseList.h"
+#include "algebra/KeyPoseListListener.h"
 #include "algebra/Pose.h"
 #include "tests/support/AlgebraTestSupport.h"
 
@@ -72,6 +73,50 @@ std::vector<HandFrame> readRightHands(const QString &path, int *badLines)
     return frames;
 }
 
+// Replays what it is told onto a vector of its own, which must then equal the
+// list: a change the listener missed or got wrong shows as a difference.
+class MirrorListener : public KeyPoseListListener {
+public:
+    void poseAppended(const KeyPoseList &list, const DualQuaternion &pose) override
+    {
+        note(list);
+        mirror.push_back(pose);
+    }
+    void posesReplaced(const KeyPoseList &list, const std::vector<DualQuaternion> &poses) override
+    {
+        note(list);
+        mirror = poses;
+    }
+    void posesCleared(const KeyPoseList &list) override
+    {
+        note(list);
+        mirror.clear();
+    }
+    void poseRemoved(const KeyPoseList &list, int index) override
+    {
+        note(list);
+        mirror.erase(mirror.begin() + index);
+    }
+    void poseMoved(const KeyPoseList &list, int from, int to) override
+    {
+        note(list);
+        const DualQuaternion moved = mirror[size_t(from)];
+        mirror.erase(mirror.begin() + from);
+        mirror.insert(mirror.begin() + to, moved);
+    }
+
+    std::vector<DualQuaternion> mirror;
+    int calls = 0;
+    const KeyPoseList *lastList = nullptr;
+
+private:
+    void note(const KeyPoseList &list)
+    {
+        ++calls;
+        lastList = &list;
+    }
+};
+
 } // namespace
 
 class TestKeyPoseList : public QObject {
@@ -87,6 +132,9 @@ private slots:
     void appendFromPointsAndMatrix();
     void clearStartsAgain();
     void recordedHandPoses();
+    void removeAndMove_data();
+    void removeAndMove();
+    void listenerSeesEveryChange();
 };
 
 void TestKeyPoseList::newListIsEmpty()
@@ -265,6 +313,113 @@ void TestKeyPoseList::recordedHandPoses()
     // Most recorded hands are proper frames.
     QVERIFY2(
         checked > 10 * degenerate, qPrintable(QString("%1 / %2").arg(checked).arg(degenerate)));
+}
+
+void TestKeyPoseList::removeAndMove_data()
+{
+    // On the list 0 1 2 3 4 (pose(i, 0) for each i): the operation and the
+    // order it leaves, or "throws" with the list unchanged.
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("a");
+    QTest::addColumn<int>("b");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("remove first") << "remove" << 0 << 0 << "1234";
+    QTest::newRow("remove middle") << "remove" << 2 << 0 << "0134";
+    QTest::newRow("remove last") << "remove" << 4 << 0 << "0123";
+    QTest::newRow("remove -1") << "remove" << -1 << 0 << "throws";
+    QTest::newRow("remove size") << "remove" << 5 << 0 << "throws";
+    QTest::newRow("move up") << "move" << 3 << 2 << "01324";
+    QTest::newRow("move down") << "move" << 1 << 2 << "02134";
+    QTest::newRow("move last to first") << "move" << 4 << 0 << "40123";
+    QTest::newRow("move first to last") << "move" << 0 << 4 << "12340";
+    QTest::newRow("move onto itself") << "move" << 2 << 2 << "01234";
+    QTest::newRow("move from -1") << "move" << -1 << 0 << "throws";
+    QTest::newRow("move to size") << "move" << 0 << 5 << "throws";
+}
+
+void TestKeyPoseList::removeAndMove()
+{
+    QFETCH(QString, operation);
+    QFETCH(int, a);
+    QFETCH(int, b);
+    QFETCH(QString, expected);
+    KeyPoseList list;
+    for (int i = 0; i < 5; ++i)
+        list.append(pose(i, 0));
+    MirrorListener listener;
+    list.setListener(&listener);
+    listener.mirror = list.poses();
+
+    bool threw = false;
+    try {
+        if (operation == "remove")
+            list.removeAt(a);
+        else
+            list.move(a, b);
+    } catch (const std::out_of_range &e) {
+        threw = true;
+        QCOMPARE(std::string(e.what()), std::string("invalid vector<T> subscript"));
+    }
+    QCOMPARE(threw, expected == "throws");
+    const QString order = threw ? QStringLiteral("01234") : expected;
+    QCOMPARE(list.size(), order.size());
+    for (int i = 0; i < order.size(); ++i)
+        QCOMPARE(list.at(i), pose(order[i].digitValue(), 0));
+    // Told exactly when something changed, and told it right.
+    QCOMPARE(listener.calls, order == "01234" ? 0 : 1);
+    QVERIFY(listener.mirror == list.poses());
+}
+
+// Every operation that changes the list reaches the listener, and the mirror
+// it keeps follows the list step by step; copies and destruction do not.
+void TestKeyPoseList::listenerSeesEveryChange()
+{
+    MirrorListener listener;
+    int expectedCalls = 0;
+    {
+        KeyPoseList list;
+        list.setListener(&listener);
+        QCOMPARE(list.listener(), static_cast<KeyPoseListListener *>(&listener));
+        const auto step = [&](const char *what) {
+            ++expectedCalls;
+            QVERIFY2(listener.calls == expectedCalls, what);
+            QVERIFY2(listener.lastList == &list, what);
+            QVERIFY2(listener.mirror == list.poses(), what);
+        };
+        list.append(pose(1, 1));
+        step("append");
+        list.appendFromPoints(
+            QVector3D(0, 0, 0), QVector3D(0, 1, 0), QVector3D(1, 0, 0), PoseModeSpatial);
+        step("appendFromPoints");
+        list.appendFromMatrix(pose(2, 3).toMatrix(), PoseModePlanar);
+        step("appendFromMatrix");
+        list.setPoses({ pose(5, 0), pose(6, 0), pose(7, 0), pose(8, 0) });
+        step("setPoses");
+        list.removeAt(1);
+        step("removeAt");
+        list.move(0, 2);
+        step("move");
+        KeyPoseList other;
+        other.append(pose(9, 9));
+        list = other;
+        step("assignment");
+        list.clear();
+        step("clear");
+
+        // A copy starts without a listener; changing it tells nobody.
+        list.append(pose(4, 4));
+        step("append after clear");
+        KeyPoseList copy(list);
+        QVERIFY(copy.listener() == nullptr);
+        copy.append(pose(1, 2));
+        copy.clear();
+        list.setListener(nullptr);
+        list.append(pose(3, 3));
+        QCOMPARE(listener.calls, expectedCalls);
+        list.setListener(&listener);
+    }
+    // The list's destruction is not a change of its content.
+    QCOMPARE(listener.calls, expectedCalls);
 }
 
 QTEST_APPLESS_MAIN(TestKeyPoseList)

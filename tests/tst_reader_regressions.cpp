@@ -1,5 +1,6 @@
 // Inputs that once made a reader of outside input misbehave (most found by
 // the fuzz targets in fuzz/), each with the exact outcome it must give now.
+#include "app/JournalFormat.h"
 #include "sensor/sources/RecordingReader.h"
 #include "sensor/sources/ReplaySource.h"
 #include "tests/support/OutputCapture.h"
@@ -32,6 +33,7 @@ private Q_SLOTS:
     void recordingMessages_data();
     void recordingMessages();
     void replayWarningQuotesTheFileAsWritten();
+    void journalListReplacedByNothing();
 
 private:
     QString write(const QString &name, const QByteArray &content);
@@ -141,6 +143,17 @@ void TestReaderRegressions::replayWarningQuotesTheFileAsWritten()
                              "found \"%1\"; replaying the 1 frames before it")));
     QVERIFY(source.open());
     QCOMPARE(int(source.recording().frames.size()), 1);
+}
+
+// A list replaced by no poses once copied zero bytes from a null pointer
+// (undefined, and a sanitizer report).
+void TestReaderRegressions::journalListReplacedByNothing()
+{
+    const QByteArray bytes = journal::snapshotJournal({}, {}, true);
+    const journal::JournalContents c = journal::readJournal(bytes.constData(), bytes.size());
+    QVERIFY(c.problem.isEmpty() && c.closed);
+    QCOMPARE(c.poseCount(), qint64(0));
+    QCOMPARE(c.records, qint64(3));
 }
 
 QTEST_MAIN(TestReaderRegressions)
