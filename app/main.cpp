@@ -1,16 +1,28 @@
+#include "app/CommandLine.h"
 #include "app/mainDialog.h"
 
-#include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdlib>
 
 int main(int argc, char **argv)
 {
-    QApplication application(argc, argv);
+    setApplicationIdentity();
+    // A QCoreApplication when no window is needed (help, version): those
+    // work without a display.
+    const std::unique_ptr<QCoreApplication> application = createApplication(argc, argv);
+    QCommandLineParser parser;
+    addProgramOptions(parser);
+    if (!processCommandLine(parser, *application))
+        return EXIT_FAILURE;
+
     int exitCode = 0;
     {
         Kinect::mainDialog window;
         mainDialogInstance = &window;
         window.showMaximized();
-        exitCode = application.exec();
+        exitCode = application->exec();
     }
     return exitCode;
 }
