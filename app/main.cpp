@@ -16,6 +16,7 @@ int main(int argc, char **argv)
     addProgramOptions(parser);
     if (!processCommandLine(parser, *application))
         return EXIT_FAILURE;
+    // Runs without a window branch off here, before the window is made.
 
     int exitCode = 0;
     {
