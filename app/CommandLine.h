@@ -11,7 +11,10 @@ class QCoreApplication;
 // before any application object exists decides whether a window is needed
 // (createApplication), then the application's arguments are processed
 // (processCommandLine). Both steps use the options of addProgramOptions, so
-// an option added there is known to both.
+// an option added there is known to both. A feature adds its options through
+// a function of its own called from addProgramOptions; a run that needs no
+// window also names its option in windowlessOptionNames and branches off in
+// main() before the window is made.
 
 // The reverse-DNS name of the desktop entry, the icon and the metainfo.
 extern const char *const applicationId;
