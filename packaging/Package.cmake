@@ -25,13 +25,14 @@ quaternions, drawn in a 3D view with coordinate frames and an end-effector
 model. Key poses can be exported to a text file. A built-in demonstration
 operator and recorded body streams stand in for a camera.")
 
-# Files every Debian package carries and a plain install does not: the
-# copyright in Debian's format and a compressed changelog.
-set(HANDMOTION_DEBIAN_DOCS ${CMAKE_BINARY_DIR}/debian-docs)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/copyright.in ${HANDMOTION_DEBIAN_DOCS}/copyright @ONLY)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in ${HANDMOTION_DEBIAN_DOCS}/changelog @ONLY)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/DebianDocs.cmake.in ${HANDMOTION_DEBIAN_DOCS}/DebianDocs.cmake
-    @ONLY)
-set(CPACK_PRE_BUILD_SCRIPTS ${HANDMOTION_DEBIAN_DOCS}/DebianDocs.cmake)
+# What every Debian package has and a plain install has not: the copyright
+# in Debian's format, a compressed changelog and a program without compiler
+# notes, added while CPack stages.
+set(HANDMOTION_DEBIAN_FILES ${CMAKE_BINARY_DIR}/debian-files)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/copyright.in ${HANDMOTION_DEBIAN_FILES}/copyright @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in ${HANDMOTION_DEBIAN_FILES}/changelog @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/DebianStaging.cmake.in
+    ${HANDMOTION_DEBIAN_FILES}/DebianStaging.cmake @ONLY)
+set(CPACK_PRE_BUILD_SCRIPTS ${HANDMOTION_DEBIAN_FILES}/DebianStaging.cmake)
 
 include(CPack)
