@@ -1,22 +1,34 @@
+#include "app/CommandLine.h"
 #include "app/MotionExportCommand.h"
 #include "app/mainDialog.h"
 
-#include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdlib>
 
 int main(int argc, char **argv)
 {
-    // The export without a window needs no display: a core application.
-    if (wantsMotionExport(argc, argv)) {
-        QCoreApplication application(argc, argv);
+    setApplicationIdentity();
+    // A QCoreApplication when no window is needed (help, version, the
+    // motion export): those work without a display.
+    const std::unique_ptr<QCoreApplication> application = createApplication(argc, argv);
+    // Runs without a window branch off here, before the window is made. The
+    // export parses its own options, so that every fault of its command line
+    // gets its exit status.
+    if (wantsMotionExport(argc, argv))
         return runMotionExportCommandLine(QCoreApplication::arguments());
-    }
-    QApplication application(argc, argv);
+    QCommandLineParser parser;
+    addProgramOptions(parser);
+    if (!processCommandLine(parser, *application))
+        return EXIT_FAILURE;
+
     int exitCode = 0;
     {
         Kinect::mainDialog window;
         mainDialogInstance = &window;
         window.showMaximized();
-        exitCode = application.exec();
+        exitCode = application->exec();
     }
     return exitCode;
 }

@@ -1,4 +1,5 @@
 #include "view/EndEffector.h"
+#include "view/DataLocation.h"
 
 #include "tests/support/OutputCapture.h"
 
@@ -60,6 +61,8 @@ private slots:
     void readsFixtures();
     void triangleValues();
     void shippedGripper();
+    void modelLocation_data();
+    void modelLocation();
 };
 
 void TestEndEffector::missingFileIsRetriedByTheCache()
@@ -240,6 +243,63 @@ void TestEndEffector::shippedGripper()
         QVERIFY(low[axis] <= glyphOrigin[axis] + 0.05f && glyphOrigin[axis] - 0.05f <= high[axis]);
         QVERIFY(high[axis] - low[axis] > 0.3f && high[axis] - low[axis] < 1.5f);
     }
+}
+
+void TestEndEffector::modelLocation_data()
+{
+    // What the working directory holds at the model's path: nothing, the
+    // file, or a directory of that name.
+    QTest::addColumn<QString>("inWorkingDirectory");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<bool>("executableKnown");
+    // "working", "installed", or "missing" (the relative path, to fail).
+    QTest::addColumn<QString>("found");
+
+    QTest::newRow("working directory") << "file" << false << true << "working";
+    QTest::newRow("installed") << "" << true << true << "installed";
+    QTest::newRow("both: the working directory first") << "file" << true << true << "working";
+    QTest::newRow("neither") << "" << false << true << "missing";
+    QTest::newRow("a directory by that name") << "directory" << true << true << "installed";
+    QTest::newRow("before the application exists") << "" << true << false << "missing";
+}
+
+void TestEndEffector::modelLocation()
+{
+    QFETCH(QString, inWorkingDirectory);
+    QFETCH(bool, installed);
+    QFETCH(bool, executableKnown);
+    QFETCH(QString, found);
+
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QString bin = root.filePath(QStringLiteral("prefix/bin"));
+    const QString work = root.filePath(QStringLiteral("work"));
+    const QString relative = QString::fromLatin1(endEffectorModelPath);
+    // The data directory sits beside bin/, so that the install moves whole.
+    QCOMPARE(installedDataDirectory(bin), root.filePath(QStringLiteral("prefix/share/handmotion")));
+    const QString installedPath = QDir(installedDataDirectory(bin)).filePath(relative);
+    auto place = [](const QString &path) {
+        QFile file(path);
+        return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly)
+            && file.write(header) == header.size();
+    };
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(work));
+    if (inWorkingDirectory == QLatin1String("file"))
+        QVERIFY(place(QDir(work).filePath(relative)));
+    if (inWorkingDirectory == QLatin1String("directory"))
+        QVERIFY(QDir(work).mkpath(relative));
+    if (installed)
+        QVERIFY(place(installedPath));
+
+    const QString home = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(work));
+    const QString located = locateDataFile(relative, executableKnown ? bin : QString());
+    QVERIFY(QDir::setCurrent(home));
+
+    if (found == QLatin1String("installed"))
+        QCOMPARE(located, installedPath);
+    else
+        QCOMPARE(located, relative);
 }
 
 QTEST_MAIN(TestEndEffector)

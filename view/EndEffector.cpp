@@ -1,5 +1,7 @@
 #include "view/EndEffector.h"
 
+#include "view/DataLocation.h"
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 
@@ -279,7 +281,7 @@ const EndEffectorModel &endEffectorModel()
 {
     static EndEffectorModel model;
     if (!model.loaded)
-        model = loadEndEffectorModel(QString::fromLatin1(endEffectorModelPath));
+        model = loadEndEffectorModel(locateDataFile(QString::fromLatin1(endEffectorModelPath)));
     return model;
 }
 

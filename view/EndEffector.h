@@ -28,7 +28,8 @@ struct EndEffectorModel {
     bool loaded = false;
 };
 
-// The geometry file the program draws, relative to the working directory.
+// The geometry file the program draws, relative to a data directory: the
+// working directory first, then the installed one (view/DataLocation.h).
 extern const char *const endEffectorModelPath;
 
 // Reads a geometry file without any OpenGL. The file is whitespace-separated
@@ -52,9 +53,10 @@ EndEffectorModel loadEndEffectorModel(const QString &path);
 EndEffectorModel readEndEffectorModel(
     QIODevice &device, const QString &name, QString *problem = nullptr);
 
-// The process-wide model read from endEffectorModelPath. While the file
-// cannot be opened every call tries again (and prints the message again);
-// once read, the model never changes.
+// The process-wide model read from endEffectorModelPath, wherever
+// locateDataFile finds it. While neither place holds the file every call
+// tries again (and prints the message again); once read, the model never
+// changes.
 const EndEffectorModel &endEffectorModel();
 
 // One quadric for the whole process (GLU quadrics hold no GL objects, so any
