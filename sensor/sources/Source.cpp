@@ -6,6 +6,8 @@
 #include <QDebug>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <mutex>
 #include <utility>
 
 namespace camera {
@@ -24,7 +26,43 @@ namespace {
 
 } // namespace
 
+struct Source::ArrivalEvents {
+    std::mutex mutex;
+    std::vector<HANDLE> body;
+    std::vector<HANDLE> color;
+
+    std::vector<HANDLE> &of(Stream stream) { return stream == Stream::Body ? body : color; }
+    void signal(Stream stream)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (HANDLE event : of(stream))
+            SetEvent(event);
+    }
+};
+
+Source::Source()
+    : m_arrivalEvents(std::make_unique<ArrivalEvents>())
+{
+}
+
 Source::~Source() = default;
+
+void Source::bodyFrameArrived() { m_arrivalEvents->signal(Stream::Body); }
+
+void Source::colorFrameArrived() { m_arrivalEvents->signal(Stream::Color); }
+
+void Source::addArrivalEvent(Stream stream, HANDLE event)
+{
+    std::lock_guard<std::mutex> lock(m_arrivalEvents->mutex);
+    m_arrivalEvents->of(stream).push_back(event);
+}
+
+void Source::removeArrivalEvent(Stream stream, HANDLE event)
+{
+    std::lock_guard<std::mutex> lock(m_arrivalEvents->mutex);
+    std::vector<HANDLE> &events = m_arrivalEvents->of(stream);
+    events.erase(std::remove(events.begin(), events.end(), event), events.end());
+}
 
 void Source::colorFrame(std::int64_t, ColorImage &) { }
 
