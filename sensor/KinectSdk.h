@@ -197,6 +197,10 @@ struct IBodyFrameSource : IUnknown {
 
 struct IColorFrameSource : IUnknown {
     virtual HRESULT OpenReader(IColorFrameReader **reader) = 0;
+    // Sets caption to what the colour view shows in place of pictures when
+    // this camera has no colour stream (UTF-8, valid while the source
+    // lives), or to null when there is nothing to say.
+    virtual HRESULT get_MissingStreamCaption(const char **caption) = 0;
 };
 
 struct ICoordinateMapper : IUnknown {
@@ -219,11 +223,12 @@ struct IKinectSensor : IUnknown {
 
 // The default camera. The source behind it is the one installed with
 // camera::installSource (sensor/sources/Source.h) if any, else the one the
-// environment variable HANDMOTION_CAMERA names: unset, empty or "none" for no
-// camera (Open fails), "demo" for the built-in demonstration operator,
-// "replay:PATH" for a recording (.csv or .skeleton). An unknown value is
-// reported on standard error and gives no camera. Fails only for a null
-// out-parameter.
+// environment variable HANDMOTION_CAMERA names (or the command line's
+// choice, which wins over it): unset, empty or "none" for no camera (Open
+// fails), "demo" for the built-in demonstration operator, "replay:PATH" for
+// a recording (.csv or .skeleton), "osc[:[ADDRESS:]PORT]" for body frames
+// received over OSC. An unknown value is reported on standard error and
+// gives no camera. Fails only for a null out-parameter.
 HRESULT GetDefaultKinectSensor(IKinectSensor **sensor);
 
 // Events and waits, for the threads that take frames: a thread waits on its

@@ -91,6 +91,9 @@ public:
     // Fills image with colour frame index. The image may hold an earlier
     // frame of the same size, which the source can overwrite in place.
     virtual void colorFrame(std::int64_t index, ColorImage &image);
+    // What the colour view shows instead of pictures when this source has
+    // no colour stream and wants to say so; null otherwise.
+    virtual const char *missingColorStreamCaption() const { return nullptr; }
 
     // For sources paced by a clock: how long from now, on the source's
     // clock, until the body (colour) frame after the latest one falls due;
@@ -140,11 +143,23 @@ private:
     std::shared_ptr<Source> m_previous;
 };
 
-// The source a value of HANDMOTION_CAMERA names, paced by the steady clock:
-// null for "", "none", and (after a message on standard error listing the
-// valid values) for anything unknown.
+// What is wrong with a camera setting (a value of HANDMOTION_CAMERA or of
+// the --camera option), empty when it names a source: "", "none", "demo",
+// "replay:PATH" (PATH ending in .csv or .skeleton; whether the file exists is
+// found out when the source opens), "osc", "osc:PORT" or "osc:ADDRESS:PORT".
+QString cameraSettingError(const QString &setting);
+// The source a camera setting names, paced by the steady clock: null for
+// "", "none", and (after a message on standard error with what is wrong)
+// for anything cameraSettingError refuses.
 std::shared_ptr<Source> sourceFromSetting(const QString &setting);
-// sourceFromSetting of the environment variable.
+
+// Makes the setting the camera is chosen by this one (the command line's
+// choice) instead of HANDMOTION_CAMERA; a null string goes back to the
+// variable.
+void overrideCameraSetting(const QString &setting);
+// The setting in force: the override when there is one, else the variable.
+QString cameraSetting();
+// sourceFromSetting of the setting in force.
 std::shared_ptr<Source> sourceFromEnvironment();
 
 } // namespace camera

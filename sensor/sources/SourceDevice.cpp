@@ -390,7 +390,7 @@ namespace {
     };
 
     template <class SourceInterface, class ReaderInterface, class ReaderImpl>
-    class FrameSourceImpl final : public RefCounted<SourceInterface> {
+    class FrameSourceImpl : public RefCounted<SourceInterface> {
     public:
         explicit FrameSourceImpl(std::shared_ptr<Device> device)
             : m_device(std::move(device))
@@ -404,14 +404,26 @@ namespace {
             return S_OK;
         }
 
-    private:
+    protected:
         std::shared_ptr<Device> m_device;
     };
 
     using BodyFrameSourceImpl
         = FrameSourceImpl<IBodyFrameSource, IBodyFrameReader, BodyFrameReaderImpl>;
-    using ColorFrameSourceImpl
-        = FrameSourceImpl<IColorFrameSource, IColorFrameReader, ColorFrameReaderImpl>;
+
+    class ColorFrameSourceImpl final
+        : public FrameSourceImpl<IColorFrameSource, IColorFrameReader, ColorFrameReaderImpl> {
+    public:
+        using FrameSourceImpl::FrameSourceImpl;
+
+        HRESULT get_MissingStreamCaption(const char **caption) override
+        {
+            if (!caption)
+                return E_POINTER;
+            *caption = m_device->source ? m_device->source->missingColorStreamCaption() : nullptr;
+            return S_OK;
+        }
+    };
 
     // A double as a float, beyond the float range as an infinity (a plain
     // conversion of such a value is undefined).
