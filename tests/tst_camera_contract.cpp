@@ -1,8 +1,10 @@
 // The camera contract over its sources: reference counting, frame pacing on
 // a stepped clock, events and the readers' frame-arrival events (paced,
 // pushed and queued sources, across threads), the coordinate mapper, colour
-// conversion, and the choice of source from HANDMOTION_CAMERA.
+// conversion, and the choice of source from HANDMOTION_CAMERA and the
+// --camera option.
 
+#include "app/CameraOption.h"
 #include "sensor/KinectSdk.h"
 #include "sensor/sources/Clock.h"
 #include "sensor/sources/ColorConversion.h"
@@ -10,6 +12,7 @@
 #include "sensor/sources/SourceDevice.h"
 #include "sensor/sources/WaitableEvent.h"
 
+#include <QCommandLineParser>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -507,6 +510,12 @@ private Q_SLOTS:
         QTest::newRow("replay of a missing file")
             << QByteArray("replay:/nonexistent/walk.csv") << false
             << QStringLiteral("/nonexistent/walk.csv: cannot open the recording");
+        QTest::newRow("osc on a port the system chooses")
+            << QByteArray("osc:0") << true << QString();
+        QTest::newRow("osc on no address")
+            << QByteArray("osc:my-pc:12345") << false
+            << QStringLiteral("HANDMOTION_CAMERA: \"osc:my-pc:12345\": \"my-pc\" is not an IPv4 "
+                              "or IPv6 address");
     }
 
     void sourceFromEnvironment()
@@ -524,6 +533,51 @@ private Q_SLOTS:
         QCOMPARE(GetDefaultKinectSensor(sensor.out()), S_OK);
         QVERIFY(sensor.object);
         QCOMPARE(SUCCEEDED(sensor->Open()), opens);
+        qputenv("HANDMOTION_CAMERA", "none");
+    }
+
+    // --camera wins over the variable, "none" included; a value that names
+    // no source is refused before anything starts.
+    void cameraOptionWinsOverEnvironment_data()
+    {
+        QTest::addColumn<QByteArray>("environment");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no option") << QByteArray("demo") << QString() << true << QString();
+        QTest::newRow("none over demo") << QByteArray("demo") << "none" << false << QString();
+        QTest::newRow("demo over none") << QByteArray("none") << "demo" << true << QString();
+        QTest::newRow("over an unknown variable")
+            << QByteArray("webcam") << "osc:0" << true << QString();
+        QTest::newRow("unknown source")
+            << QByteArray("demo") << "kinect" << false
+            << "--camera: unknown camera source \"kinect\"; valid values are";
+        QTest::newRow("replay of a text file") << QByteArray("demo") << "replay:notes.txt" << false
+                                               << "--camera: cannot replay \"notes.txt\"";
+    }
+
+    void cameraOptionWinsOverEnvironment()
+    {
+        QFETCH(QByteArray, environment);
+        QFETCH(QString, option);
+        QFETCH(bool, opens);
+        QFETCH(QString, error);
+        qputenv("HANDMOTION_CAMERA", environment);
+        QCommandLineParser parser;
+        addCameraOption(parser);
+        QStringList arguments { QStringLiteral("handmotion") };
+        if (!option.isNull())
+            arguments << QStringLiteral("--camera") << option;
+        QVERIFY(parser.parse(arguments));
+        QString message;
+        QCOMPARE(applyCameraOption(parser, message), error.isEmpty());
+        QVERIFY2(message.startsWith(error), qPrintable(message));
+        if (error.isEmpty()) {
+            Held<IKinectSensor> sensor;
+            QCOMPARE(GetDefaultKinectSensor(sensor.out()), S_OK);
+            QCOMPARE(SUCCEEDED(sensor->Open()), opens);
+        }
+        camera::overrideCameraSetting(QString());
         qputenv("HANDMOTION_CAMERA", "none");
     }
 
