@@ -10,6 +10,7 @@
 #include "sensor/sources/OscBodyAssembler.h"
 #include "sensor/sources/OscSource.h"
 #include "sensor/sources/OscWriter.h"
+#include "sensor/sources/SourceDevice.h"
 #include "tests/support/CameraTestSupport.h"
 
 #include <QCheckBox>
@@ -25,6 +26,7 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <thread>
 
 using camera::Body;
@@ -671,6 +673,52 @@ private Q_SLOTS:
                 && lines.contains(QLatin1String("unknown joint name (last: /bodies/3/joints/Tail)"))
                 && lines.contains(QLatin1String("unknown address (last: /status)")),
             qPrintable(lines));
+    }
+
+    // Through the camera contract: a burst of frames wakes a reader that
+    // waits on its arrival event, and acquiring until E_PENDING takes every
+    // one, in order.
+    void aWaitingReaderTakesEveryFrameOfABurst()
+    {
+        auto source = std::make_shared<camera::OscSource>(anyLoopbackPort());
+        IKinectSensor *sensor = camera::createKinectSensor(source);
+        IBodyFrameSource *bodySource = nullptr;
+        IBodyFrameReader *reader = nullptr;
+        QCOMPARE(sensor->Open(), S_OK);
+        QCOMPARE(sensor->get_BodyFrameSource(&bodySource), S_OK);
+        QCOMPARE(bodySource->OpenReader(&reader), S_OK);
+        WAITABLE_HANDLE arrival = 0;
+        QCOMPARE(reader->SubscribeFrameArrived(&arrival), S_OK);
+
+        constexpr int frames = 40;
+        QUdpSocket socket;
+        for (int f = 0; f < frames; ++f) {
+            const std::string packet = camera::oscBundle(camera::oscBodyMessages(exactBody(11, f)));
+            socket.writeDatagram(packet.data(), qint64(packet.size()), QHostAddress::LocalHost,
+                source->listeningPort());
+        }
+        std::vector<int> taken;
+        while (int(taken.size()) < frames
+            && WaitForSingleObject(reinterpret_cast<HANDLE>(arrival), 10000) == WAIT_OBJECT_0) {
+            IBodyFrame *frame = nullptr;
+            while (reader->AcquireLatestFrame(&frame) == S_OK) {
+                IBody *bodies[BODY_COUNT] = {};
+                QCOMPARE(frame->GetAndRefreshBodyData(BODY_COUNT, bodies), S_OK);
+                Joint joints[JointType_Count];
+                QCOMPARE(bodies[0]->GetJoints(JointType_Count, joints), S_OK);
+                taken.push_back(int(std::lround((joints[0].Position.X + 0.5f) / 0.03125f)));
+                for (IBody *body : bodies)
+                    body->Release();
+                frame->Release();
+            }
+        }
+        std::vector<int> expected(frames);
+        std::iota(expected.begin(), expected.end(), 0);
+        QCOMPARE(taken, expected);
+        QCOMPARE(reader->UnsubscribeFrameArrived(arrival), S_OK);
+        reader->Release();
+        bodySource->Release();
+        sensor->Release();
     }
 
     void aTakenPortFailsToOpen()
