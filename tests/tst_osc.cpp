@@ -23,7 +23,6 @@
 #include <QUdpSocket>
 #include <QtTest>
 
-#include <atomic>
 #include <cmath>
 #include <limits>
 #include <numeric>
@@ -60,25 +59,22 @@ Body exactBody(UINT64 id, int frame = 0)
 }
 
 // The first difference between two bodies, empty when there is none.
-QString difference(const Body &actual, const Body &expected)
+QString difference(const Body &a, const Body &e)
 {
-    if (actual.tracked != expected.tracked || actual.trackingId != expected.trackingId)
-        return QStringLiteral("tracked %1, id %2").arg(actual.tracked).arg(actual.trackingId);
-    if (actual.handLeftState != expected.handLeftState
-        || actual.handRightState != expected.handRightState)
-        return QStringLiteral("hands %1 %2").arg(actual.handLeftState).arg(actual.handRightState);
+    if (a.tracked != e.tracked || a.trackingId != e.trackingId || a.handLeftState != e.handLeftState
+        || a.handRightState != e.handRightState)
+        return QStringLiteral("body %1 %2, hands %3 %4")
+            .arg(a.tracked)
+            .arg(a.trackingId)
+            .arg(a.handLeftState)
+            .arg(a.handRightState);
     for (int j = 0; j < JointType_Count; ++j) {
-        const Joint &a = actual.joints[std::size_t(j)];
-        const Joint &e = expected.joints[std::size_t(j)];
-        if (a.JointType != e.JointType || a.Position.X != e.Position.X
-            || a.Position.Y != e.Position.Y || a.Position.Z != e.Position.Z
-            || a.TrackingState != e.TrackingState)
-            return QStringLiteral("joint %1: (%2, %3, %4) state %5")
-                .arg(camera::jointNames[j])
-                .arg(double(a.Position.X))
-                .arg(double(a.Position.Y))
-                .arg(double(a.Position.Z))
-                .arg(a.TrackingState);
+        const Joint &p = a.joints[std::size_t(j)];
+        const Joint &q = e.joints[std::size_t(j)];
+        if (p.JointType != q.JointType || p.Position.X != q.Position.X
+            || p.Position.Y != q.Position.Y || p.Position.Z != q.Position.Z
+            || p.TrackingState != q.TrackingState)
+            return QStringLiteral("joint %1").arg(camera::jointNames[j]);
     }
     return QString();
 }
@@ -116,35 +112,25 @@ QString oscsend() { return QStandardPaths::findExecutable(QStringLiteral("oscsen
 // fraction).
 QString text(float value) { return QString::number(double(value), 'g', 9); }
 
-// Collects debug lines from any thread.
-struct DebugLines {
-    static QMutex mutex;
-    static QStringList lines;
-    static QtMessageHandler previous;
-    static void handler(QtMsgType type, const QMessageLogContext &context, const QString &text)
-    {
-        if (type == QtDebugMsg && text.startsWith(QLatin1String("OSC: ignored"))) {
-            QMutexLocker lock(&mutex);
-            lines << text;
-            return;
-        }
-        previous(type, context, text);
+// The receiver's report lines, from any thread.
+QMutex reportMutex;
+QStringList reports;
+QtMessageHandler otherMessages = nullptr;
+void collectReports(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (type == QtDebugMsg && text.startsWith(QLatin1String("OSC: ignored"))) {
+        QMutexLocker lock(&reportMutex);
+        reports << text;
+    } else {
+        otherMessages(type, context, text);
     }
-    DebugLines()
-    {
-        lines.clear();
-        previous = qInstallMessageHandler(handler);
-    }
-    ~DebugLines() { qInstallMessageHandler(previous); }
-    QString all() const
-    {
-        QMutexLocker lock(&mutex);
-        return lines.join(QLatin1Char('\n'));
-    }
-};
-QMutex DebugLines::mutex;
-QStringList DebugLines::lines;
-QtMessageHandler DebugLines::previous = nullptr;
+}
+
+QString allReports()
+{
+    QMutexLocker lock(&reportMutex);
+    return reports.join(QLatin1Char('\n'));
+}
 
 } // namespace
 
@@ -187,30 +173,6 @@ private Q_SLOTS:
             QCOMPARE(parser.message(i).address, std::string_view(&"/a\0/b\0/c\0/d"[3 * i], 2));
     }
 
-    void packetsFromOscsendAreRead()
-    {
-        if (oscsend().isEmpty())
-            QSKIP("oscsend (Debian package liblo-tools) is not installed");
-        QProcess sender;
-        sender.start(oscsend(),
-            { QStringLiteral("-"), QStringLiteral("/bodies/72057594037928123/joints/Head"),
-                QStringLiteral("fffsihdT"), QStringLiteral("0.25"), QStringLiteral("-1.5"),
-                QStringLiteral("2.0078125"), QStringLiteral("Inferred"), QStringLiteral("-7"),
-                QStringLiteral("8589934592"), QStringLiteral("0.1") });
-        QVERIFY(sender.waitForFinished(10000));
-        const QByteArray bytes = sender.readAllStandardOutput();
-        camera::OscPacketParser parser;
-        QVERIFY2(parser.parse(bytes.constData(), std::size_t(bytes.size())), parser.error());
-        const camera::OscMessage &m = parser.message(0);
-        QCOMPARE(m.typeTags, std::string_view("fffsihdT"));
-        QCOMPARE(m.arguments[0].number, 0.25);
-        QCOMPARE(m.arguments[2].number, 2.0078125);
-        QCOMPARE(m.arguments[3].bytes, std::string_view("Inferred"));
-        QCOMPARE(m.arguments[4].integer, std::int64_t(-7));
-        QCOMPARE(m.arguments[5].integer, std::int64_t(8589934592));
-        QCOMPARE(m.arguments[6].number, 0.1);
-    }
-
     void malformedPacketsAreRefusedWhole_data()
     {
         QTest::addColumn<QByteArray>("packet");
@@ -233,13 +195,9 @@ private Q_SLOTS:
             << QByteArray("/a\0\0,ff\0\0\0\0\0", 12) << "an argument cut short";
         QTest::newRow("blob past the end") << QByteArray("/a\0\0,b\0\0\0\0\0\x09xxxx", 16)
                                            << "a blob longer than what is left of the message";
-        QTest::newRow("bytes left over")
-            << QByteArray("/a\0\0,\0\0\0\0\0\0\0", 12) << "bytes left over after the arguments";
         QTest::newRow("more than 64 arguments")
             << bytes(message("/a", std::vector<camera::OscArgument>(65, camera::oscInt(1))))
             << "a message with more than 64 arguments";
-        QTest::newRow("bundle header cut short")
-            << QByteArray("#bundle\0", 8) << "a bundle without its \"#bundle\" header and time tag";
         std::string elementPastEnd = camera::oscBundle({ good });
         elementPastEnd[19] = char(elementPastEnd[19] + 4);
         QTest::newRow("bundle element past the end")
@@ -306,7 +264,8 @@ private Q_SLOTS:
 
     // Bodies come, stay and go over a stream at 30 Hz; every body frame sent
     // comes out exactly once, in order, each body in the same slot while it
-    // stays, and camera frames come out whole once the set of bodies holds.
+    // stays, camera frames come out whole once the set of bodies holds, and
+    // a seventh body finds no slot.
     void bodiesKeepTheirSlotsAndNoFrameIsLost()
     {
         Assembly assembly;
@@ -320,6 +279,8 @@ private Q_SLOTS:
                 ids.push_back(103);
             if (f >= 50)
                 ids.push_back(104); // after 102's slot came free
+            if (f >= 55)
+                ids.insert(ids.end(), { 105, 106, 107, 108 });
             script.push_back(ids);
         }
         std::map<UINT64, int> slotOf;
@@ -356,7 +317,7 @@ private Q_SLOTS:
                 const BodyFrame &last = assembly.frames.back();
                 QCOMPARE(int(std::count_if(last.bodies.begin(), last.bodies.end(),
                              [](const Body &b) { return b.tracked; })),
-                    int(script[f].size()));
+                    std::min(int(script[f].size()), BODY_COUNT));
             }
         }
         QCOMPARE(slotOf[104], 1);
@@ -370,21 +331,10 @@ private Q_SLOTS:
         QCOMPARE(framesOf[102], run(3, 30));
         QCOMPARE(framesOf[103], run(10, 60));
         QCOMPARE(framesOf[104], run(50, 60));
-    }
-
-    void aSeventhBodyIsIgnored()
-    {
-        Assembly assembly;
-        for (UINT64 id = 1; id <= 7; ++id)
-            assembly.send(camera::oscBodyMessages(exactBody(id)), 0ns);
-        assembly.assembler.advanceTo(20ms);
+        QCOMPARE(framesOf[107], run(55, 60));
+        QVERIFY(framesOf[108].empty());
         QCOMPARE(assembly.assembler.tally().total(OscIgnored::NoFreeSlot),
-            std::uint64_t(JointType_Count + 2));
-        std::size_t bodies = 0;
-        for (const BodyFrame &frame : assembly.frames)
-            bodies += std::size_t(std::count_if(frame.bodies.begin(), frame.bodies.end(),
-                [](const Body &b) { return b.tracked && b.trackingId <= 6; }));
-        QCOMPARE(bodies, std::size_t(6));
+            std::uint64_t(5 * (JointType_Count + 2)));
     }
 
     // Senders without hand messages: a repeated joint ends the frame, and
@@ -420,7 +370,6 @@ private Q_SLOTS:
                   return bytes(message(address, arguments));
               };
         const float nan = std::numeric_limits<float>::quiet_NaN();
-        const float inf = std::numeric_limits<float>::infinity();
         using camera::oscFloat;
         using camera::oscString;
         const std::vector<camera::OscArgument> position
@@ -437,27 +386,17 @@ private Q_SLOTS:
             << OscIgnored::UnknownAddress;
         QTest::newRow("unknown joint name")
             << joint("/bodies/9/joints/Tail", position) << OscIgnored::UnknownJoint;
-        QTest::newRow("joint name in the wrong case")
-            << joint("/bodies/9/joints/head", position) << OscIgnored::UnknownJoint;
         QTest::newRow("joint as integers") << joint(
             "/bodies/9/joints/Head", { camera::oscInt(1), camera::oscInt(2), camera::oscInt(3) })
                                            << OscIgnored::WrongTypeTags;
-        QTest::newRow("hand with one string")
-            << joint("/bodies/9/hands/Right", { oscString("Open") }) << OscIgnored::WrongTypeTags;
         QTest::newRow("NaN") << joint(
             "/bodies/9/joints/Head", { oscFloat(nan), oscFloat(0), oscFloat(2) })
                              << OscIgnored::BadValue;
-        QTest::newRow("infinite z")
-            << joint("/bodies/9/joints/Head", { oscFloat(0), oscFloat(0), oscFloat(-inf) })
-            << OscIgnored::BadValue;
         QTest::newRow("unknown tracking state") << joint(
             "/bodies/9/joints/Head", { oscFloat(0), oscFloat(0), oscFloat(2), oscString("Maybe") })
                                                 << OscIgnored::BadValue;
         QTest::newRow("unknown hand state")
             << joint("/bodies/9/hands/Right", { oscString("Waving"), oscString("High") })
-            << OscIgnored::BadValue;
-        QTest::newRow("unknown confidence")
-            << joint("/bodies/9/hands/Right", { oscString("Open"), oscString("Medium") })
             << OscIgnored::BadValue;
         QTest::newRow("malformed packet") << QByteArray("/bodies/9/joints/Head\0\0\0,fff\0\0\0\0",
             32) << OscIgnored::MalformedPacket;
@@ -513,8 +452,6 @@ private Q_SLOTS:
                                  << "127.0.0.1" << 12345 << QString();
         QTest::newRow("port") << "osc:9000"
                               << "127.0.0.1" << 9000 << QString();
-        QTest::newRow("any port") << "osc:0"
-                                  << "127.0.0.1" << 0 << QString();
         QTest::newRow("the network") << "osc:0.0.0.0:12345"
                                      << "0.0.0.0" << 12345 << QString();
         QTest::newRow("IPv6 in brackets") << "osc:[::1]:7000"
@@ -523,12 +460,10 @@ private Q_SLOTS:
                                    << "fe80::1" << 7000 << QString();
         QTest::newRow("no port") << "osc:" << QString() << 0 << "the port must be a number";
         QTest::newRow("port too large") << "osc:65536" << QString() << 0 << "from 0 to 65535";
-        QTest::newRow("negative port") << "osc:-1" << QString() << 0 << "from 0 to 65535";
         QTest::newRow("host name") << "osc:localhost:80" << QString() << 0
                                    << "\"localhost\" is not an IPv4 or IPv6 address";
         QTest::newRow("five numbers") << "osc:1.2.3.4.5:80" << QString() << 0
                                       << "\"1.2.3.4.5\" is not an IPv4 or IPv6 address";
-        QTest::newRow("IPv6 without port") << "osc:[::1]" << QString() << 0 << "the port";
         QTest::newRow("another word") << "oscar" << QString() << 0 << "unknown camera source";
     }
 
@@ -550,11 +485,10 @@ private Q_SLOTS:
         }
     }
 
-    // The in-process sender at 30 Hz for 10 s, through the window: every
-    // body frame becomes a pose, the first exactly the pose of the body's
-    // right hand; the colour view says there are no pictures and the
-    // skeleton view draws.
-    void streamThroughTheWindowLosesNothing()
+    // Through the window: the colour view says there are no pictures, the
+    // skeleton view draws, and a frame of a known body gives exactly the pose
+    // of its right hand.
+    void windowShowsTheStream()
     {
         auto source = std::make_shared<camera::OscSource>(anyLoopbackPort());
         QTest::ignoreMessage(QtInfoMsg,
@@ -565,32 +499,15 @@ private Q_SLOTS:
         QCOMPARE(window.colorLabel->text(), QStringLiteral("No colour stream from the OSC source"));
         window.continuousCaptureCheck->setChecked(true);
         window.spatialCaptureCheck->setChecked(true);
-        const quint16 port = source->listeningPort();
-        QVERIFY(port != 0);
 
         const Body body = support::standingBody(HandState_Closed);
-        std::atomic<int> sent { 0 };
-        std::thread sender([&] {
-            QUdpSocket socket;
-            const std::vector<std::string> packets = camera::oscBodyMessages(body);
-            const auto start = std::chrono::steady_clock::now();
-            for (int f = 0; f < 300; ++f) {
-                std::this_thread::sleep_until(start + 33333us * f);
-                for (const std::string &packet : packets)
-                    socket.writeDatagram(
-                        packet.data(), qint64(packet.size()), QHostAddress::LocalHost, port);
-                ++sent;
-            }
-        });
-        // The polls the polling thread would make, many frames each time.
-        const auto takeWaiting = [&] {
-            while (source->waitingFrames() > 0)
-                fixture.sensor().updateSkeletonFrame();
-            return fixture.sensor().continuousPositionCount();
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(takeWaiting(), 300, 30000);
-        sender.join();
-        QCOMPARE(sent.load(), 300);
+        QUdpSocket socket;
+        for (const std::string &packet : camera::oscBodyMessages(body))
+            socket.writeDatagram(packet.data(), qint64(packet.size()), QHostAddress::LocalHost,
+                source->listeningPort());
+        QTRY_COMPARE(source->waitingFrames(), std::size_t(1));
+        fixture.sensor().updateSkeletonFrame();
+        QCOMPARE(fixture.sensor().continuousPositionCount(), 1);
 
         KeyPoseList expected;
         const auto point = [&](JointType type) {
@@ -599,86 +516,18 @@ private Q_SLOTS:
         };
         expected.appendFromPoints(point(JointType_HandRight), point(JointType_HandTipRight),
             point(JointType_ThumbRight), PoseModeSpatial);
-        const DualQuaternion first = fixture.sensor().continuousPositions().front();
+        const DualQuaternion pose = fixture.sensor().continuousPositions().front();
         for (int k = 0; k < 4; ++k) {
-            QCOMPARE(first.realPart().data()[k], expected.at(0).realPart().data()[k]);
-            QCOMPARE(first.dualPart().data()[k], expected.at(0).dualPart().data()[k]);
+            QCOMPARE(pose.realPart().data()[k], expected.at(0).realPart().data()[k]);
+            QCOMPARE(pose.dualPart().data()[k], expected.at(0).dualPart().data()[k]);
         }
         QVERIFY(!window.skeletonLabel->pixmap(Qt::ReturnByValue).isNull());
     }
 
-    // A real client: one body frame sent by liblo's tools, after messages
-    // that do not fit and a datagram that is not OSC, each from oscsend.
-    void oscsendFrameArrivesExactly()
-    {
-        if (oscsend().isEmpty())
-            QSKIP("oscsend (Debian package liblo-tools) is not installed");
-        DebugLines debug;
-        camera::OscSource source(anyLoopbackPort());
-        QVERIFY(source.open());
-        const QString port = QString::number(source.listeningPort());
-        const auto send = [&](QStringList arguments) {
-            arguments.prepend(port);
-            arguments.prepend(QStringLiteral("127.0.0.1"));
-            QProcess process;
-            process.start(oscsend(), arguments);
-            return process.waitForFinished(10000) && process.exitCode() == 0;
-        };
-        QVERIFY(send({ QStringLiteral("/bodies/3/joints/Head"), QStringLiteral("iii"),
-            QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3") }));
-        QVERIFY(send({ QStringLiteral("/bodies/3/joints/Tail"), QStringLiteral("fff"),
-            QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3") }));
-        QVERIFY(send({ QStringLiteral("/status"), QStringLiteral("s"), QStringLiteral("ok") }));
-        QUdpSocket junk;
-        junk.writeDatagram(
-            QByteArray("not OSC at all\n"), QHostAddress::LocalHost, source.listeningPort());
-
-        // The frame itself from one process: oscsend's companion that sends
-        // a file of messages in oscdump's format, here all at once.
-        const Body body = exactBody(3);
-        static const char *const states[] = { "NotTracked", "Inferred", "Tracked" };
-        QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("frame.txt")));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
-        QTextStream out(&file);
-        for (int j = 0; j < JointType_Count; ++j) {
-            const Joint &joint = body.joints[std::size_t(j)];
-            out << "00000000.00000000 /bodies/3/joints/" << camera::jointNames[j] << " fffs "
-                << text(joint.Position.X) << ' ' << text(joint.Position.Y) << ' '
-                << text(joint.Position.Z) << " \"" << states[joint.TrackingState] << "\"\n";
-        }
-        out << "00000000.00000000 /bodies/3/hands/Left ss \"Closed\" \"Low\"\n"
-            << "00000000.00000000 /bodies/3/hands/Right ss \"Lasso\" \"High\"\n";
-        out.flush();
-        file.close();
-        QProcess sendFile;
-        sendFile.start(QStandardPaths::findExecutable(QStringLiteral("oscsendfile")),
-            { QStringLiteral("127.0.0.1"), port, file.fileName() });
-        QVERIFY(sendFile.waitForFinished(10000) && sendFile.exitCode() == 0);
-
-        QTRY_COMPARE(source.waitingFrames(), std::size_t(1));
-        const std::int64_t index = source.latestBodyFrame();
-        QCOMPARE(index, std::int64_t(0));
-        BodyFrame frame;
-        source.bodyFrame(index, frame);
-        const QString diff = difference(frame.bodies[0], body);
-        QVERIFY2(diff.isEmpty(), qPrintable(diff));
-        QCOMPARE(source.waitingFrames(), std::size_t(0));
-        QCOMPARE(source.latestBodyFrame(), std::int64_t(0));
-
-        // Every kind is reported, the address or fault quoted.
-        QTRY_VERIFY(debug.all().contains(QLatin1String("malformed packets")));
-        const QString lines = debug.all();
-        QVERIFY2(lines.contains(QLatin1String("wrong type tags (last: /bodies/3/joints/Head ,iii)"))
-                && lines.contains(QLatin1String("unknown joint name (last: /bodies/3/joints/Tail)"))
-                && lines.contains(QLatin1String("unknown address (last: /status)")),
-            qPrintable(lines));
-    }
-
-    // Through the camera contract: a burst of frames wakes a reader that
-    // waits on its arrival event, and acquiring until E_PENDING takes every
-    // one, in order.
-    void aWaitingReaderTakesEveryFrameOfABurst()
+    // The in-process sender at 30 Hz for 10 s, taken through the camera
+    // contract as the frame thread takes it: woken by the reader's arrival
+    // event, acquiring until nothing is new. Every frame, in order.
+    void thirtyHertzForTenSecondsLosesNothing()
     {
         auto source = std::make_shared<camera::OscSource>(anyLoopbackPort());
         IKinectSensor *sensor = camera::createKinectSensor(source);
@@ -690,13 +539,17 @@ private Q_SLOTS:
         WAITABLE_HANDLE arrival = 0;
         QCOMPARE(reader->SubscribeFrameArrived(&arrival), S_OK);
 
-        constexpr int frames = 40;
-        QUdpSocket socket;
-        for (int f = 0; f < frames; ++f) {
-            const std::string packet = camera::oscBundle(camera::oscBodyMessages(exactBody(11, f)));
-            socket.writeDatagram(packet.data(), qint64(packet.size()), QHostAddress::LocalHost,
-                source->listeningPort());
-        }
+        constexpr int frames = 300;
+        std::thread sender([port = source->listeningPort()] {
+            QUdpSocket socket;
+            const auto start = std::chrono::steady_clock::now();
+            for (int f = 0; f < frames; ++f) {
+                std::this_thread::sleep_until(start + 33333us * f);
+                for (const std::string &packet : camera::oscBodyMessages(exactBody(11, f)))
+                    socket.writeDatagram(
+                        packet.data(), qint64(packet.size()), QHostAddress::LocalHost, port);
+            }
+        });
         std::vector<int> taken;
         while (int(taken.size()) < frames
             && WaitForSingleObject(reinterpret_cast<HANDLE>(arrival), 10000) == WAIT_OBJECT_0) {
@@ -706,12 +559,14 @@ private Q_SLOTS:
                 QCOMPARE(frame->GetAndRefreshBodyData(BODY_COUNT, bodies), S_OK);
                 Joint joints[JointType_Count];
                 QCOMPARE(bodies[0]->GetJoints(JointType_Count, joints), S_OK);
+                // The frame number rides in the joints' x.
                 taken.push_back(int(std::lround((joints[0].Position.X + 0.5f) / 0.03125f)));
                 for (IBody *body : bodies)
                     body->Release();
                 frame->Release();
             }
         }
+        sender.join();
         std::vector<int> expected(frames);
         std::iota(expected.begin(), expected.end(), 0);
         QCOMPARE(taken, expected);
@@ -719,6 +574,66 @@ private Q_SLOTS:
         reader->Release();
         bodySource->Release();
         sensor->Release();
+    }
+
+    // A real client: one body frame sent by liblo's tools, after messages
+    // that do not fit and a datagram that is not OSC.
+    void oscsendFrameArrivesExactly()
+    {
+        if (oscsend().isEmpty())
+            QSKIP("oscsend (Debian package liblo-tools) is not installed");
+        reports.clear();
+        otherMessages = qInstallMessageHandler(collectReports);
+        camera::OscSource source(anyLoopbackPort());
+        QVERIFY(source.open());
+        const QString port = QString::number(source.listeningPort());
+        const auto run = [&](const QString &tool, const QString &arguments) {
+            QProcess process;
+            process.start(QStandardPaths::findExecutable(tool),
+                QStringList { QStringLiteral("127.0.0.1"), port }
+                    + arguments.split(QLatin1Char(' ')));
+            return process.waitForFinished(10000) && process.exitCode() == 0;
+        };
+        QVERIFY(run(QStringLiteral("oscsend"), QStringLiteral("/bodies/3/joints/Head iii 1 2 3")));
+        QVERIFY(run(QStringLiteral("oscsend"), QStringLiteral("/bodies/3/joints/Tail fff 1 2 3")));
+        QVERIFY(run(QStringLiteral("oscsend"), QStringLiteral("/status s ok")));
+        QUdpSocket().writeDatagram(
+            QByteArray("not OSC at all\n"), QHostAddress::LocalHost, source.listeningPort());
+
+        // The frame from one process, in oscdump's text format, all at once.
+        const Body body = exactBody(3);
+        static const char *const states[] = { "NotTracked", "Inferred", "Tracked" };
+        QTemporaryDir dir;
+        QFile file(dir.filePath(QStringLiteral("frame.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
+        QTextStream out(&file);
+        for (int j = 0; j < JointType_Count; ++j) {
+            const CameraSpacePoint &p = body.joints[std::size_t(j)].Position;
+            out << "0.0 /bodies/3/joints/" << camera::jointNames[j] << " fffs " << text(p.X) << ' '
+                << text(p.Y) << ' ' << text(p.Z) << " \""
+                << states[body.joints[std::size_t(j)].TrackingState] << "\"\n";
+        }
+        out << "0.0 /bodies/3/hands/Left ss \"Closed\" \"Low\"\n"
+            << "0.0 /bodies/3/hands/Right ss \"Lasso\" \"High\"\n";
+        out.flush();
+        file.close();
+        QVERIFY(run(QStringLiteral("oscsendfile"), file.fileName()));
+
+        QTRY_COMPARE(source.waitingFrames(), std::size_t(1));
+        BodyFrame frame;
+        source.bodyFrame(source.latestBodyFrame(), frame);
+        const QString diff = difference(frame.bodies[0], body);
+        QVERIFY2(diff.isEmpty(), qPrintable(diff));
+        QCOMPARE(source.waitingFrames(), std::size_t(0));
+
+        // Every kind is reported, the address or fault quoted.
+        QTRY_VERIFY(allReports().contains(QLatin1String("malformed packets")));
+        qInstallMessageHandler(otherMessages);
+        const QString lines = allReports();
+        QVERIFY2(lines.contains(QLatin1String("wrong type tags (last: /bodies/3/joints/Head ,iii)"))
+                && lines.contains(QLatin1String("unknown joint name (last: /bodies/3/joints/Tail)"))
+                && lines.contains(QLatin1String("unknown address (last: /status)")),
+            qPrintable(lines));
     }
 
     void aTakenPortFailsToOpen()
