@@ -163,6 +163,10 @@ private Q_SLOTS:
         QCOMPARE(m.arguments[5].integer, wide.integer);
         QCOMPARE(m.arguments[7].bytes, std::string_view(""));
 
+        // A message without type tags (as old senders send) has no arguments.
+        QVERIFY2(parser.parse("/5>\0", 4), parser.error());
+        QCOMPARE(parser.message(0).typeTags, std::string_view());
+
         // Bundles within bundles come out in order; an empty one adds nothing.
         const std::string nested = camera::oscBundle({ message("/a", {}),
             camera::oscBundle({ message("/b", {}), camera::oscBundle({}), message("/c", {}) }),
