@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "app/CameraOption.h"
 #include "app/MotionExportCommand.h"
 
 #include <QApplication>
@@ -62,6 +63,7 @@ void addProgramOptions(QCommandLineParser &parser)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addHelpOption();
     parser.addVersionOption();
+    addCameraOption(parser);
     addMotionExportOptions(parser);
 }
 

@@ -1,3 +1,4 @@
+#include "app/CameraOption.h"
 #include "app/CommandLine.h"
 #include "app/MotionExportCommand.h"
 #include "app/mainDialog.h"
@@ -5,6 +6,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char **argv)
@@ -22,6 +24,11 @@ int main(int argc, char **argv)
     addProgramOptions(parser);
     if (!processCommandLine(parser, *application))
         return EXIT_FAILURE;
+    QString cameraError;
+    if (!applyCameraOption(parser, cameraError)) {
+        std::fprintf(stderr, "%s\n", qPrintable(cameraError));
+        return 2;
+    }
 
     int exitCode = 0;
     {

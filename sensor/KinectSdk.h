@@ -11,8 +11,13 @@
 // - Every interface is reference counted. An object handed out through an
 //   out-parameter carries one reference for the caller; Release() of the last
 //   reference frees it. Objects keep what they depend on alive, so they may be
-//   released in any order.
-// - All calls are made from one thread (the GUI thread).
+//   released in any order. AddRef and Release may be called from any thread.
+// - Threads: each reader is used by one thread at a time, and different
+//   readers may be used by different threads at once (the body reader on
+//   one, the colour reader on another). The sensor object (Open, Close, the
+//   getters) is used by one thread while no reader is in a call. Frames and
+//   bodies belong to the thread that acquired them. The event functions at
+//   the end may be called from any thread.
 
 #include <cstdint>
 
@@ -22,6 +27,13 @@ using UINT = unsigned int;
 using UINT64 = std::uint64_t;
 using BYTE = unsigned char;
 using BOOLEAN = unsigned char;
+using BOOL = int;
+using DWORD = std::uint32_t;
+// An event to wait on.
+using HANDLE = void *;
+// A reader's frame-arrival event as an integer; reinterpret_cast it to
+// HANDLE to wait on it.
+using WAITABLE_HANDLE = std::intptr_t;
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
@@ -158,12 +170,25 @@ constexpr int colorFrameHeight = 1080;
 // since the last successful acquire (frames that were never acquired are
 // dropped) and E_PENDING when none did; it is cheap when nothing is new. A
 // frame that cannot be delivered whole fails with E_FAIL.
+//
+// SubscribeFrameArrived gives the reader's frame-arrival event (a new one
+// for each call; the caller ends it with UnsubscribeFrameArrived, never with
+// CloseHandle). The event is signalled when a frame falls due, and stays
+// signalled until an AcquireLatestFrame finds no new frame: a thread that
+// waits on it and then acquires until E_PENDING misses nothing the reader
+// delivers, and sleeps while no frame is due. It starts signalled, so that a
+// first wait returns at once and the first acquire finds out.
 struct IBodyFrameReader : IUnknown {
     virtual HRESULT AcquireLatestFrame(IBodyFrame **frame) = 0;
+    virtual HRESULT SubscribeFrameArrived(WAITABLE_HANDLE *waitableHandle) = 0;
+    // E_INVALIDARG for a handle this reader did not give or already ended.
+    virtual HRESULT UnsubscribeFrameArrived(WAITABLE_HANDLE waitableHandle) = 0;
 };
 
 struct IColorFrameReader : IUnknown {
     virtual HRESULT AcquireLatestFrame(IColorFrame **frame) = 0;
+    virtual HRESULT SubscribeFrameArrived(WAITABLE_HANDLE *waitableHandle) = 0;
+    virtual HRESULT UnsubscribeFrameArrived(WAITABLE_HANDLE waitableHandle) = 0;
 };
 
 struct IBodyFrameSource : IUnknown {
@@ -172,6 +197,10 @@ struct IBodyFrameSource : IUnknown {
 
 struct IColorFrameSource : IUnknown {
     virtual HRESULT OpenReader(IColorFrameReader **reader) = 0;
+    // Sets caption to what the colour view shows in place of pictures when
+    // this camera has no colour stream (UTF-8, valid while the source
+    // lives), or to null when there is nothing to say.
+    virtual HRESULT get_MissingStreamCaption(const char **caption) = 0;
 };
 
 struct ICoordinateMapper : IUnknown {
@@ -194,9 +223,35 @@ struct IKinectSensor : IUnknown {
 
 // The default camera. The source behind it is the one installed with
 // camera::installSource (sensor/sources/Source.h) if any, else the one the
-// environment variable HANDMOTION_CAMERA names: unset, empty or "none" for no
-// camera (Open fails), "demo" for the built-in demonstration operator,
-// "replay:PATH" for a recording (.csv or .skeleton). An unknown value is
-// reported on standard error and gives no camera. Fails only for a null
-// out-parameter.
+// environment variable HANDMOTION_CAMERA names (or the command line's
+// choice, which wins over it): unset, empty or "none" for no camera (Open
+// fails), "demo" for the built-in demonstration operator, "replay:PATH" for
+// a recording (.csv or .skeleton), "osc[:[ADDRESS:]PORT]" for body frames
+// received over OSC. An unknown value is reported on standard error and
+// gives no camera. Fails only for a null out-parameter.
 HRESULT GetDefaultKinectSensor(IKinectSensor **sensor);
+
+// Events and waits, for the threads that take frames: a thread waits on its
+// reader's frame-arrival event and on a stop event of its own.
+constexpr DWORD INFINITE = 0xFFFFFFFFu;
+constexpr DWORD WAIT_OBJECT_0 = 0;
+constexpr DWORD WAIT_TIMEOUT = 258;
+constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
+constexpr DWORD MAXIMUM_WAIT_OBJECTS = 64;
+
+// A new event, signalled or not. A manual-reset event stays signalled until
+// ResetEvent; an automatic one is reset when a wait returns for it. Ended
+// with CloseHandle.
+HANDLE CreateEvent(BOOL manualReset, BOOL initialState);
+// FALSE for a handle that is not a live event.
+BOOL SetEvent(HANDLE event);
+BOOL ResetEvent(HANDLE event);
+BOOL CloseHandle(HANDLE event);
+// Waits until one of the count events is signalled and returns
+// WAIT_OBJECT_0 + its index (the lowest when several are), or WAIT_TIMEOUT
+// after milliseconds (INFINITE: never). WAIT_FAILED for a count of 0 or
+// above MAXIMUM_WAIT_OBJECTS, a handle that is not a live event, or waitAll
+// (waiting for all at once is not supported). No event may be closed while
+// a thread waits on it.
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL waitAll, DWORD milliseconds);
+DWORD WaitForSingleObject(HANDLE event, DWORD milliseconds);

@@ -142,6 +142,14 @@ void Sensor::startUp()
             hr = colorFrameSource->OpenReader(&colorFrameReader);
         if (SUCCEEDED(hr))
             hr = bodyFrameSource->OpenReader(&bodyFrameReader);
+        const char *caption = nullptr;
+        if (SUCCEEDED(hr) && FAILED(colorFrameSource->get_MissingStreamCaption(&caption)))
+            caption = nullptr;
+        // A camera without colour says so where the pictures would be.
+        if (caption && colorLabel) {
+            colorLabel->setAlignment(Qt::AlignCenter);
+            colorLabel->setText(QString::fromUtf8(caption));
+        }
         // The readers keep what they need of their frame sources.
         releaseInterface(colorFrameSource);
         releaseInterface(bodyFrameSource);

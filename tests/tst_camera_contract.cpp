@@ -1,18 +1,26 @@
 // The camera contract over its sources: reference counting, frame pacing on
-// a stepped clock, the coordinate mapper, colour conversion, and the choice
-// of source from HANDMOTION_CAMERA.
+// a stepped clock, events and the readers' frame-arrival events (paced,
+// pushed and queued sources, across threads), the coordinate mapper, colour
+// conversion, and the choice of source from HANDMOTION_CAMERA and the
+// --camera option.
 
+#include "app/CameraOption.h"
 #include "sensor/KinectSdk.h"
 #include "sensor/sources/Clock.h"
 #include "sensor/sources/ColorConversion.h"
 #include "sensor/sources/ScriptedSource.h"
 #include "sensor/sources/SourceDevice.h"
+#include "sensor/sources/WaitableEvent.h"
 
+#include <QCommandLineParser>
 #include <QRegularExpression>
 #include <QtTest>
 
 #include <cmath>
+#include <deque>
 #include <limits>
+#include <mutex>
+#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -40,10 +48,52 @@ public:
         frame.bodies[0].tracked = true;
         frame.bodies[0].trackingId = UINT64(index);
     }
+    std::chrono::nanoseconds timeToNextBodyFrame() override
+    {
+        return (latestBodyFrame() + 1) * 10ms - (m_clock() - m_openedAt);
+    }
 
 private:
     camera::Clock m_clock;
     std::chrono::nanoseconds m_openedAt { 0 };
+};
+
+// A push source that queues what arrives and hands it out in order, one
+// frame per acquire: nothing of a burst is lost. Frame k carries tracking
+// id k.
+class QueueSource : public camera::Source {
+public:
+    void push(int count)
+    {
+        for (int k = 0; k < count; ++k) {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_queue.push_back(m_pushed++);
+            }
+            bodyFrameArrived();
+        }
+    }
+    bool open() override { return true; }
+    std::int64_t latestBodyFrame() override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_queue.empty()) {
+            m_current = m_queue.front();
+            m_queue.pop_front();
+        }
+        return m_current;
+    }
+    void bodyFrame(std::int64_t index, camera::BodyFrame &frame) override
+    {
+        frame = camera::BodyFrame();
+        frame.bodies[0].trackingId = UINT64(index);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::deque<std::int64_t> m_queue;
+    std::int64_t m_pushed = 0;
+    std::int64_t m_current = -1;
 };
 
 // Releases a contract object when the test leaves its scope.
@@ -83,6 +133,21 @@ struct OpenCamera {
     Held<IKinectSensor> sensor;
     Held<IBodyFrameReader> bodyReader;
     Held<IColorFrameReader> colorReader;
+
+    // The body reader's arrival event, subscribed for the test's scope.
+    struct Arrival {
+        IBodyFrameReader *reader;
+        WAITABLE_HANDLE waitable = 0;
+        explicit Arrival(IBodyFrameReader *r)
+            : reader(r)
+        {
+            if (FAILED(reader->SubscribeFrameArrived(&waitable)))
+                qFatal("cannot subscribe");
+        }
+        ~Arrival() { reader->UnsubscribeFrameArrived(waitable); }
+        HANDLE handle() const { return reinterpret_cast<HANDLE>(waitable); }
+        bool signalled() const { return WaitForSingleObject(handle(), 0) == WAIT_OBJECT_0; }
+    };
 
     explicit OpenCamera(std::shared_ptr<camera::Source> source)
     {
@@ -189,6 +254,121 @@ private Q_SLOTS:
         // Opening again starts the stream afresh.
         QCOMPARE(camera.sensor->Open(), S_OK);
         QCOMPARE(acquire(camera.bodyReader.object), 0LL);
+    }
+
+    void eventsAndWaits()
+    {
+        const int before = camera::liveEvents();
+        HANDLE manual = CreateEvent(1, 0);
+        HANDLE automatic = CreateEvent(0, 1);
+        QVERIFY(manual && automatic);
+        HANDLE both[2] = { manual, automatic };
+        // The signalled one is reported; an automatic event resets itself.
+        QCOMPARE(WaitForMultipleObjects(2, both, 0, INFINITE), WAIT_OBJECT_0 + 1);
+        QCOMPARE(WaitForMultipleObjects(2, both, 0, 0), WAIT_TIMEOUT);
+        QCOMPARE(WaitForMultipleObjects(2, both, 0, 5), WAIT_TIMEOUT);
+        // Several signalled: the lowest index; a manual event stays set.
+        QVERIFY(SetEvent(manual) && SetEvent(automatic));
+        QCOMPARE(WaitForMultipleObjects(2, both, 0, 0), WAIT_OBJECT_0);
+        QCOMPARE(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+        QVERIFY(ResetEvent(manual));
+        QCOMPARE(WaitForMultipleObjects(2, both, 0, 0), WAIT_OBJECT_0 + 1);
+        // A due time signals by itself; setting or resetting cancels it.
+        QVERIFY(camera::signalEventAt(manual, std::chrono::steady_clock::now() + 20ms));
+        QCOMPARE(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
+        QCOMPARE(WaitForSingleObject(manual, 10000), WAIT_OBJECT_0);
+        QVERIFY(ResetEvent(manual));
+        QVERIFY(camera::signalEventAt(manual, std::chrono::steady_clock::now() + 5ms));
+        QVERIFY(ResetEvent(manual));
+        QCOMPARE(WaitForSingleObject(manual, 30), WAIT_TIMEOUT);
+        // Another thread's SetEvent ends an endless wait.
+        std::thread setter([&] { SetEvent(automatic); });
+        QCOMPARE(WaitForSingleObject(automatic, INFINITE), WAIT_OBJECT_0);
+        setter.join();
+
+        QCOMPARE(WaitForMultipleObjects(0, both, 0, 0), WAIT_FAILED);
+        QCOMPARE(WaitForMultipleObjects(MAXIMUM_WAIT_OBJECTS + 1, both, 0, 0), WAIT_FAILED);
+        QCOMPARE(WaitForMultipleObjects(2, both, 1, 0), WAIT_FAILED);
+        QCOMPARE(WaitForMultipleObjects(2, nullptr, 0, 0), WAIT_FAILED);
+        QVERIFY(CloseHandle(manual) && CloseHandle(automatic));
+        // A closed handle is no event any more.
+        QCOMPARE(WaitForSingleObject(manual, 0), WAIT_FAILED);
+        QVERIFY(!SetEvent(manual) && !ResetEvent(manual) && !CloseHandle(manual));
+        QVERIFY(!SetEvent(nullptr));
+        QCOMPARE(camera::liveEvents(), before);
+    }
+
+    // The arrival event of a reader over a source paced by a clock: set
+    // while a frame waits, reset by the acquire that finds nothing, and set
+    // again by itself when the source's clock says the next frame is due.
+    void arrivalEventFollowsThePacedSource()
+    {
+        const int eventsBefore = camera::liveEvents();
+        {
+            camera::SteppedClock clock;
+            OpenCamera camera(std::make_shared<CountingSource>(clock.clock()));
+            OpenCamera::Arrival arrival(camera.bodyReader.object);
+            QVERIFY(arrival.signalled());
+            QCOMPARE(acquire(camera.bodyReader.object), 0LL);
+            QVERIFY(arrival.signalled());
+            QCOMPARE(acquire(camera.bodyReader.object), -1LL);
+            QVERIFY(!arrival.signalled());
+            // Frame 1 is due 10 ms later on the source's clock: the event
+            // follows after as much real time (the stepped clock has not
+            // moved, so the acquire that follows finds nothing).
+            QCOMPARE(WaitForSingleObject(arrival.handle(), 10000), WAIT_OBJECT_0);
+            clock.advance(10ms);
+            QCOMPARE(acquire(camera.bodyReader.object), 1LL);
+            // A closed camera sleeps; opening it again wakes the reader.
+            QCOMPARE(acquire(camera.bodyReader.object), -1LL);
+            QCOMPARE(camera.sensor->Close(), S_OK);
+            QCOMPARE(acquire(camera.bodyReader.object), -1LL);
+            QCOMPARE(WaitForSingleObject(arrival.handle(), 40), WAIT_TIMEOUT);
+            QCOMPARE(camera.sensor->Open(), S_OK);
+            QVERIFY(arrival.signalled());
+            QCOMPARE(acquire(camera.bodyReader.object), 0LL);
+
+            WAITABLE_HANDLE second = 0;
+            QCOMPARE(camera.bodyReader->SubscribeFrameArrived(&second), S_OK);
+            QCOMPARE(camera.bodyReader->UnsubscribeFrameArrived(second), S_OK);
+            QCOMPARE(camera.bodyReader->UnsubscribeFrameArrived(second), E_INVALIDARG);
+            QCOMPARE(camera.bodyReader->SubscribeFrameArrived(nullptr), E_POINTER);
+            // A subscription left open ends with its reader.
+            QCOMPARE(camera.colorReader->SubscribeFrameArrived(&second), S_OK);
+        }
+        QCOMPARE(camera::liveEvents(), eventsBefore);
+    }
+
+    // A thread that waits on the arrival event and acquires until E_PENDING
+    // takes every frame a queueing push source delivers, however the pushes
+    // and the waits interleave, and then sleeps.
+    void waitingThreadTakesEveryQueuedFrame()
+    {
+        auto source = std::make_shared<QueueSource>();
+        OpenCamera camera(source);
+        OpenCamera::Arrival arrival(camera.bodyReader.object);
+        HANDLE stop = CreateEvent(1, 0);
+        std::vector<long long> taken;
+        std::thread taker([&] {
+            const HANDLE handles[2] = { stop, arrival.handle() };
+            while (WaitForMultipleObjects(2, handles, 0, INFINITE) == WAIT_OBJECT_0 + 1) {
+                for (long long id; (id = acquire(camera.bodyReader.object)) >= 0;)
+                    taken.push_back(id);
+            }
+        });
+        constexpr int frames = 2000;
+        for (int burst = 1; burst <= 62; ++burst)
+            source->push(burst);
+        source->push(frames - 62 * 63 / 2);
+        // Every frame is taken; then the event is left reset.
+        while (WaitForSingleObject(arrival.handle(), 0) == WAIT_OBJECT_0)
+            std::this_thread::yield();
+        SetEvent(stop);
+        taker.join();
+        CloseHandle(stop);
+        QCOMPARE(int(taken.size()), frames);
+        for (int k = 0; k < frames; ++k)
+            QCOMPARE(taken[std::size_t(k)], (long long)k);
     }
 
     void nullOutParametersAreRejected()
@@ -330,6 +510,12 @@ private Q_SLOTS:
         QTest::newRow("replay of a missing file")
             << QByteArray("replay:/nonexistent/walk.csv") << false
             << QStringLiteral("/nonexistent/walk.csv: cannot open the recording");
+        QTest::newRow("osc on a port the system chooses")
+            << QByteArray("osc:0") << true << QString();
+        QTest::newRow("osc on no address")
+            << QByteArray("osc:my-pc:12345") << false
+            << QStringLiteral("HANDMOTION_CAMERA: \"osc:my-pc:12345\": \"my-pc\" is not an IPv4 "
+                              "or IPv6 address");
     }
 
     void sourceFromEnvironment()
@@ -347,6 +533,51 @@ private Q_SLOTS:
         QCOMPARE(GetDefaultKinectSensor(sensor.out()), S_OK);
         QVERIFY(sensor.object);
         QCOMPARE(SUCCEEDED(sensor->Open()), opens);
+        qputenv("HANDMOTION_CAMERA", "none");
+    }
+
+    // --camera wins over the variable, "none" included; a value that names
+    // no source is refused before anything starts.
+    void cameraOptionWinsOverEnvironment_data()
+    {
+        QTest::addColumn<QByteArray>("environment");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no option") << QByteArray("demo") << QString() << true << QString();
+        QTest::newRow("none over demo") << QByteArray("demo") << "none" << false << QString();
+        QTest::newRow("demo over none") << QByteArray("none") << "demo" << true << QString();
+        QTest::newRow("over an unknown variable")
+            << QByteArray("webcam") << "osc:0" << true << QString();
+        QTest::newRow("unknown source")
+            << QByteArray("demo") << "kinect" << false
+            << "--camera: unknown camera source \"kinect\"; valid values are";
+        QTest::newRow("replay of a text file") << QByteArray("demo") << "replay:notes.txt" << false
+                                               << "--camera: cannot replay \"notes.txt\"";
+    }
+
+    void cameraOptionWinsOverEnvironment()
+    {
+        QFETCH(QByteArray, environment);
+        QFETCH(QString, option);
+        QFETCH(bool, opens);
+        QFETCH(QString, error);
+        qputenv("HANDMOTION_CAMERA", environment);
+        QCommandLineParser parser;
+        addCameraOption(parser);
+        QStringList arguments { QStringLiteral("handmotion") };
+        if (!option.isNull())
+            arguments << QStringLiteral("--camera") << option;
+        QVERIFY(parser.parse(arguments));
+        QString message;
+        QCOMPARE(applyCameraOption(parser, message), error.isEmpty());
+        QVERIFY2(message.startsWith(error), qPrintable(message));
+        if (error.isEmpty()) {
+            Held<IKinectSensor> sensor;
+            QCOMPARE(GetDefaultKinectSensor(sensor.out()), S_OK);
+            QCOMPARE(SUCCEEDED(sensor->Open()), opens);
+        }
+        camera::overrideCameraSetting(QString());
         qputenv("HANDMOTION_CAMERA", "none");
     }
 

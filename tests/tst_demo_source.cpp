@@ -121,11 +121,17 @@ private Q_SLOTS:
         camera::DemoSource source(clock.clock());
         QVERIFY(source.open());
         QCOMPARE(source.latestBodyFrame(), std::int64_t(0));
+        QCOMPARE(source.timeToNextBodyFrame(), 33333334ns);
         clock.advance(33333333ns);
         QCOMPARE(source.latestBodyFrame(), std::int64_t(0));
+        QCOMPARE(source.timeToNextColorFrame(), 1ns);
         clock.advance(1ns);
         QCOMPARE(source.latestBodyFrame(), std::int64_t(1));
         QCOMPARE(source.latestColorFrame(), std::int64_t(1));
+        QCOMPARE(source.timeToNextBodyFrame(), 33333333ns);
+        clock.advance(33333333ns);
+        QCOMPARE(source.latestBodyFrame(), std::int64_t(2));
+        QCOMPARE(source.timeToNextBodyFrame(), 33333333ns);
         clock.set(5s + 60s);
         QCOMPARE(source.latestBodyFrame(), std::int64_t(1800));
         clock.set(5s + std::chrono::hours(24 * 365));

@@ -286,12 +286,16 @@ private Q_SLOTS:
         camera::ReplaySource source(path, clock.clock());
         QVERIFY(source.open());
         QCOMPARE(source.latestBodyFrame(), std::int64_t(0));
+        QCOMPARE(source.timeToNextBodyFrame(), 33333300ns);
         clock.advance(33333299ns);
         QCOMPARE(source.latestBodyFrame(), std::int64_t(0));
+        QCOMPARE(source.timeToNextBodyFrame(), 1ns);
         clock.advance(1ns);
         QCOMPARE(source.latestBodyFrame(), std::int64_t(1));
         clock.advance(100ms);
         QCOMPARE(source.latestBodyFrame(), std::int64_t(2));
+        // Played to the end: nothing more falls due.
+        QCOMPARE(source.timeToNextBodyFrame(), camera::Source::noFrameDue);
         clock.advance(std::chrono::hours(1));
         QCOMPARE(source.latestBodyFrame(), std::int64_t(2));
         QCOMPARE(source.latestColorFrame(), std::int64_t(-1));

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -15,19 +17,20 @@ Clock steadyClock();
 
 // A clock that moves only when told, so that tests and benchmarks step a
 // source frame by frame without sleeping. Copies of clock() follow this
-// object; it must outlive them.
+// object; it must outlive them. It may be stepped on one thread and read on
+// others.
 class SteppedClock {
 public:
-    std::chrono::nanoseconds now() const { return m_now; }
-    void advance(std::chrono::nanoseconds step) { m_now += step; }
-    void set(std::chrono::nanoseconds time) { m_now = time; }
+    std::chrono::nanoseconds now() const { return std::chrono::nanoseconds(m_now.load()); }
+    void advance(std::chrono::nanoseconds step) { m_now += step.count(); }
+    void set(std::chrono::nanoseconds time) { m_now = time.count(); }
     Clock clock()
     {
-        return [this] { return m_now; };
+        return [this] { return now(); };
     }
 
 private:
-    std::chrono::nanoseconds m_now { 0 };
+    std::atomic<std::int64_t> m_now { 0 };
 };
 
 } // namespace camera

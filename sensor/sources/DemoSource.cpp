@@ -21,15 +21,37 @@ bool DemoSource::open()
     return true;
 }
 
+namespace {
+
+    // Frame k falls due at k / 30 s, rounded up to the nanosecond.
+    constexpr std::int64_t nanosecondsPerThreeFrames = 100000000;
+
+    std::int64_t dueNanoseconds(std::int64_t frame)
+    {
+        return frame / 3 * nanosecondsPerThreeFrames
+            + (frame % 3 * nanosecondsPerThreeFrames + 2) / 3;
+    }
+
+    // The newest frame due elapsed nanoseconds after open(), -1 for none.
+    std::int64_t frameDueAt(std::int64_t elapsed)
+    {
+        if (elapsed < 0)
+            return -1;
+        return elapsed / nanosecondsPerThreeFrames * 3
+            + elapsed % nanosecondsPerThreeFrames * 3 / nanosecondsPerThreeFrames;
+    }
+
+} // namespace
+
 std::int64_t DemoSource::latestFrame() const
 {
+    return frameDueAt((m_clock() - m_openedAt).count());
+}
+
+std::chrono::nanoseconds DemoSource::timeToNextFrame() const
+{
     const std::int64_t elapsed = (m_clock() - m_openedAt).count();
-    if (elapsed < 0)
-        return -1;
-    // Frame k falls due at k / 30 s.
-    constexpr std::int64_t nanosecondsPerThreeFrames = 100000000;
-    return elapsed / nanosecondsPerThreeFrames * 3
-        + elapsed % nanosecondsPerThreeFrames * 3 / nanosecondsPerThreeFrames;
+    return std::chrono::nanoseconds(dueNanoseconds(frameDueAt(elapsed) + 1) - elapsed);
 }
 
 void DemoSource::bodyFrame(std::int64_t index, BodyFrame &frame)

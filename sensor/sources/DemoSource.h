@@ -21,9 +21,12 @@ public:
     void bodyFrame(std::int64_t index, BodyFrame &frame) override;
     std::int64_t latestColorFrame() override { return latestFrame(); }
     void colorFrame(std::int64_t index, ColorImage &image) override;
+    std::chrono::nanoseconds timeToNextBodyFrame() override { return timeToNextFrame(); }
+    std::chrono::nanoseconds timeToNextColorFrame() override { return timeToNextFrame(); }
 
 private:
     std::int64_t latestFrame() const;
+    std::chrono::nanoseconds timeToNextFrame() const;
 
     Clock m_clock;
     std::chrono::nanoseconds m_openedAt { 0 };

@@ -1,5 +1,7 @@
 #include "sensor/sources/RecordingReader.h"
 
+#include "sensor/sources/JointNames.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
@@ -11,12 +13,6 @@
 namespace camera {
 
 namespace {
-
-    const char *const jointNames[JointType_Count] = { "SpineBase", "SpineMid", "Neck", "Head",
-        "ShoulderLeft", "ElbowLeft", "WristLeft", "HandLeft", "ShoulderRight", "ElbowRight",
-        "WristRight", "HandRight", "HipLeft", "KneeLeft", "AnkleLeft", "FootLeft", "HipRight",
-        "KneeRight", "AnkleRight", "FootRight", "SpineShoulder", "HandTipLeft", "ThumbLeft",
-        "HandTipRight", "ThumbRight" };
 
     QString jointName(int joint)
     {

@@ -40,13 +40,28 @@ bool ReplaySource::open()
     return true;
 }
 
-std::int64_t ReplaySource::latestBodyFrame()
+std::int64_t ReplaySource::advance()
 {
     const std::int64_t elapsed = (m_clock() - m_openedAt).count();
     const std::vector<Recording::Frame> &frames = m_recording.frames;
     while (m_nextFrame < frames.size() && frames[m_nextFrame].dueNanoseconds <= elapsed)
         ++m_nextFrame;
+    return elapsed;
+}
+
+std::int64_t ReplaySource::latestBodyFrame()
+{
+    advance();
     return static_cast<std::int64_t>(m_nextFrame) - 1;
+}
+
+std::chrono::nanoseconds ReplaySource::timeToNextBodyFrame()
+{
+    const std::int64_t elapsed = advance();
+    // Played to the end: nothing more falls due.
+    if (m_nextFrame >= m_recording.frames.size())
+        return noFrameDue;
+    return std::chrono::nanoseconds(m_recording.frames[m_nextFrame].dueNanoseconds - elapsed);
 }
 
 void ReplaySource::bodyFrame(std::int64_t index, BodyFrame &frame)

@@ -23,11 +23,15 @@ public:
     bool open() override;
     std::int64_t latestBodyFrame() override;
     void bodyFrame(std::int64_t index, BodyFrame &frame) override;
+    std::chrono::nanoseconds timeToNextBodyFrame() override;
 
     // The recording as read by open(); empty before.
     const Recording &recording() const { return m_recording; }
 
 private:
+    // Nanoseconds since open(), with m_nextFrame moved past every frame due.
+    std::int64_t advance();
+
     QString m_path;
     Clock m_clock;
     Recording m_recording;

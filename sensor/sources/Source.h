@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -41,10 +42,37 @@ struct ColorImage {
 
 // A camera source. Frame indices count the frames of one stream from 0 at
 // each open() and never decrease; a reader delivers the newest due index it
-// has not delivered yet. All calls come from one thread.
+// has not delivered yet.
+//
+// When a frame falls due, the readers waiting for it must be woken. A
+// source does that in one of two ways:
+// - Paced by a clock (demo, replay): timeToNextBodyFrame() says how long,
+//   on the source's clock, until the next frame falls due, and the reader
+//   wakes its thread then. On a SteppedClock that wake-up comes after the
+//   stepped delay of real time, whether or not the clock was stepped: code
+//   that steps a clock acquires frames itself rather than waiting.
+// - Pushed (frames that arrive from elsewhere, e.g. over the network, or
+//   scripted by a test): once latestBodyFrame() returns the new frame, the
+//   source calls bodyFrameArrived(), from any thread.
+// A source may also keep pushed frames in a queue and hand them out one by
+// one in order: each latestBodyFrame() then returns the index of the next
+// queued frame (the reader calls it once per AcquireLatestFrame, then
+// bodyFrame() with that index when it is new). A reader's arrival event
+// stays signalled after every frame it delivers, so a burst of queued
+// frames is taken in full, one acquire each, without further signals.
+//
+// Threads: the readers call the body stream's functions (latestBodyFrame,
+// bodyFrame, timeToNextBodyFrame) from one thread at a time and the colour
+// stream's likewise, but the two streams may be in calls at the same time
+// on two threads. open() and close() come while neither stream is in a
+// call. What a source shares between its streams, or with a thread of its
+// own, it guards itself.
 class Source {
 public:
+    Source();
     virtual ~Source();
+    Source(const Source &) = delete;
+    Source &operator=(const Source &) = delete;
 
     // Starts both streams; frame times count from this call. False when
     // there is no camera behind this source; the source has then said why on
@@ -53,7 +81,7 @@ public:
     virtual void close() { }
 
     // The newest body frame that is due, -1 while none is. Called on every
-    // poll, so it must be cheap.
+    // acquire, so it must be cheap.
     virtual std::int64_t latestBodyFrame() = 0;
     // Fills frame with body frame index, an index latestBodyFrame() returned.
     virtual void bodyFrame(std::int64_t index, BodyFrame &frame) = 0;
@@ -63,6 +91,35 @@ public:
     // Fills image with colour frame index. The image may hold an earlier
     // frame of the same size, which the source can overwrite in place.
     virtual void colorFrame(std::int64_t index, ColorImage &image);
+    // What the colour view shows instead of pictures when this source has
+    // no colour stream and wants to say so; null otherwise.
+    virtual const char *missingColorStreamCaption() const { return nullptr; }
+
+    // For sources paced by a clock: how long from now, on the source's
+    // clock, until the body (colour) frame after the latest one falls due;
+    // zero or less when one is due already. noFrameDue (what push sources
+    // and finished sources return) when no frame will fall due by time
+    // alone.
+    static constexpr std::chrono::nanoseconds noFrameDue = std::chrono::nanoseconds::max();
+    virtual std::chrono::nanoseconds timeToNextBodyFrame() { return noFrameDue; }
+    virtual std::chrono::nanoseconds timeToNextColorFrame() { return noFrameDue; }
+
+    // For push sources: wakes the readers waiting for a body (colour) frame
+    // of this source. Call it after latestBodyFrame() returns the new frame.
+    // Any thread, any time, also before open() and with no reader waiting;
+    // cheap, and calling it once too often only costs a reader one acquire.
+    void bodyFrameArrived();
+    void colorFrameArrived();
+
+    // For the contract's readers: the arrival events that
+    // bodyFrameArrived() and colorFrameArrived() signal.
+    enum class Stream { Body, Color };
+    void addArrivalEvent(Stream stream, HANDLE event);
+    void removeArrivalEvent(Stream stream, HANDLE event);
+
+private:
+    struct ArrivalEvents;
+    std::unique_ptr<ArrivalEvents> m_arrivalEvents;
 };
 
 // Makes GetDefaultKinectSensor use source instead of reading
@@ -86,11 +143,23 @@ private:
     std::shared_ptr<Source> m_previous;
 };
 
-// The source a value of HANDMOTION_CAMERA names, paced by the steady clock:
-// null for "", "none", and (after a message on standard error listing the
-// valid values) for anything unknown.
+// What is wrong with a camera setting (a value of HANDMOTION_CAMERA or of
+// the --camera option), empty when it names a source: "", "none", "demo",
+// "replay:PATH" (PATH ending in .csv or .skeleton; whether the file exists is
+// found out when the source opens), "osc", "osc:PORT" or "osc:ADDRESS:PORT".
+QString cameraSettingError(const QString &setting);
+// The source a camera setting names, paced by the steady clock: null for
+// "", "none", and (after a message on standard error with what is wrong)
+// for anything cameraSettingError refuses.
 std::shared_ptr<Source> sourceFromSetting(const QString &setting);
-// sourceFromSetting of the environment variable.
+
+// Makes the setting the camera is chosen by this one (the command line's
+// choice) instead of HANDMOTION_CAMERA; a null string goes back to the
+// variable.
+void overrideCameraSetting(const QString &setting);
+// The setting in force: the override when there is one, else the variable.
+QString cameraSetting();
+// sourceFromSetting of the setting in force.
 std::shared_ptr<Source> sourceFromEnvironment();
 
 } // namespace camera

@@ -2,11 +2,14 @@
 
 #include "sensor/sources/ColorConversion.h"
 #include "sensor/sources/Source.h"
+#include "sensor/sources/WaitableEvent.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <utility>
 
 namespace camera {
@@ -39,12 +42,22 @@ namespace {
         std::atomic<ULONG> m_references { 1 };
     };
 
-    // The state one sensor object shares with everything it hands out.
+    // The state one sensor object shares with everything it hands out. Each
+    // stream has a lock of its own, held through every call a reader makes
+    // into the source, so that the body and the colour reader can run on two
+    // threads at once; open and close take both.
     struct Device {
         std::shared_ptr<Source> source; // null: no camera
+        std::mutex bodyMutex;
+        std::mutex colorMutex;
         bool open = false;
         // Counts the opens, so that readers know when frame indices restart.
         int openCount = 0;
+
+        std::mutex &mutexOf(Source::Stream stream)
+        {
+            return stream == Source::Stream::Body ? bodyMutex : colorMutex;
+        }
     };
 
     // Which frame of a stream a reader delivered last; -1 for none since the
@@ -220,12 +233,14 @@ namespace {
     };
 
     // A reader of one stream: hands out the newest due frame it has not
-    // handed out yet, while the device is open.
+    // handed out yet, while the device is open, and keeps the arrival events
+    // of its subscribers signalled while a frame may be waiting.
     template <class ReaderInterface, class FrameInterface>
     class FrameReader : public RefCounted<ReaderInterface> {
     public:
-        explicit FrameReader(std::shared_ptr<Device> device)
+        FrameReader(std::shared_ptr<Device> device, Source::Stream stream)
             : m_device(std::move(device))
+            , m_stream(stream)
         {
         }
 
@@ -234,33 +249,110 @@ namespace {
             if (!frame)
                 return E_POINTER;
             *frame = nullptr;
+            std::lock_guard<std::mutex> lock(m_device->mutexOf(m_stream));
+            // Reset before looking: a frame that arrives after this point
+            // signals again, so none is slept through.
+            for (HANDLE event : m_events)
+                ResetEvent(event);
             if (!m_device->open)
                 return E_PENDING;
             Source &source = *m_device->source;
             const std::int64_t index = m_cursor.next(*m_device, latestDue(source));
-            if (index < 0)
+            if (index < 0) {
+                armEvents(timeToNext(source));
                 return E_PENDING;
+            }
+            // Another frame may be queued behind this one; the next acquire
+            // finds out.
+            for (HANDLE event : m_events)
+                SetEvent(event);
             *frame = makeFrame(source, index);
             return *frame ? S_OK : E_FAIL;
         }
 
+        HRESULT SubscribeFrameArrived(WAITABLE_HANDLE *waitableHandle) override
+        {
+            if (!waitableHandle)
+                return E_POINTER;
+            HANDLE event = CreateEvent(1, 1);
+            {
+                std::lock_guard<std::mutex> lock(m_device->mutexOf(m_stream));
+                m_events.push_back(event);
+            }
+            if (m_device->source)
+                m_device->source->addArrivalEvent(m_stream, event);
+            *waitableHandle = reinterpret_cast<WAITABLE_HANDLE>(event);
+            return S_OK;
+        }
+
+        HRESULT UnsubscribeFrameArrived(WAITABLE_HANDLE waitableHandle) override
+        {
+            HANDLE event = reinterpret_cast<HANDLE>(waitableHandle);
+            {
+                std::lock_guard<std::mutex> lock(m_device->mutexOf(m_stream));
+                const auto found = std::find(m_events.begin(), m_events.end(), event);
+                if (found == m_events.end())
+                    return E_INVALIDARG;
+                m_events.erase(found);
+            }
+            endSubscription(event);
+            return S_OK;
+        }
+
     protected:
+        ~FrameReader() override
+        {
+            for (HANDLE event : m_events)
+                endSubscription(event);
+        }
+
         virtual std::int64_t latestDue(Source &source) = 0;
+        virtual std::chrono::nanoseconds timeToNext(Source &source) = 0;
         // The frame of that index (one reference for the caller), or null
         // when it cannot be delivered.
         virtual FrameInterface *makeFrame(Source &source, std::int64_t index) = 0;
 
     private:
+        void endSubscription(HANDLE event)
+        {
+            if (m_device->source)
+                m_device->source->removeArrivalEvent(m_stream, event);
+            CloseHandle(event);
+        }
+
+        // Wakes the subscribers when the source's clock says the next frame
+        // falls due. A delay beyond a day is a clock far off, not a frame to
+        // wait for: the subscriber then wakes once a day and finds nothing.
+        void armEvents(std::chrono::nanoseconds delay)
+        {
+            if (m_events.empty() || delay == Source::noFrameDue)
+                return;
+            constexpr std::chrono::nanoseconds longest = std::chrono::hours(24);
+            const EventTime due = std::chrono::steady_clock::now() + std::min(delay, longest);
+            for (HANDLE event : m_events)
+                signalEventAt(event, due);
+        }
+
         std::shared_ptr<Device> m_device;
+        Source::Stream m_stream;
         StreamCursor m_cursor;
+        // The subscribers' events, guarded by the stream's lock.
+        std::vector<HANDLE> m_events;
     };
 
     class BodyFrameReaderImpl final : public FrameReader<IBodyFrameReader, IBodyFrame> {
     public:
-        using FrameReader::FrameReader;
+        explicit BodyFrameReaderImpl(std::shared_ptr<Device> device)
+            : FrameReader(std::move(device), Source::Stream::Body)
+        {
+        }
 
     private:
         std::int64_t latestDue(Source &source) override { return source.latestBodyFrame(); }
+        std::chrono::nanoseconds timeToNext(Source &source) override
+        {
+            return source.timeToNextBodyFrame();
+        }
         IBodyFrame *makeFrame(Source &source, std::int64_t index) override
         {
             auto *frame = new BodyFrameImpl;
@@ -271,10 +363,17 @@ namespace {
 
     class ColorFrameReaderImpl final : public FrameReader<IColorFrameReader, IColorFrame> {
     public:
-        using FrameReader::FrameReader;
+        explicit ColorFrameReaderImpl(std::shared_ptr<Device> device)
+            : FrameReader(std::move(device), Source::Stream::Color)
+        {
+        }
 
     private:
         std::int64_t latestDue(Source &source) override { return source.latestColorFrame(); }
+        std::chrono::nanoseconds timeToNext(Source &source) override
+        {
+            return source.timeToNextColorFrame();
+        }
         IColorFrame *makeFrame(Source &source, std::int64_t index) override
         {
             // The image buffer is reused once the frame that last held it is
@@ -291,7 +390,7 @@ namespace {
     };
 
     template <class SourceInterface, class ReaderInterface, class ReaderImpl>
-    class FrameSourceImpl final : public RefCounted<SourceInterface> {
+    class FrameSourceImpl : public RefCounted<SourceInterface> {
     public:
         explicit FrameSourceImpl(std::shared_ptr<Device> device)
             : m_device(std::move(device))
@@ -305,14 +404,26 @@ namespace {
             return S_OK;
         }
 
-    private:
+    protected:
         std::shared_ptr<Device> m_device;
     };
 
     using BodyFrameSourceImpl
         = FrameSourceImpl<IBodyFrameSource, IBodyFrameReader, BodyFrameReaderImpl>;
-    using ColorFrameSourceImpl
-        = FrameSourceImpl<IColorFrameSource, IColorFrameReader, ColorFrameReaderImpl>;
+
+    class ColorFrameSourceImpl final
+        : public FrameSourceImpl<IColorFrameSource, IColorFrameReader, ColorFrameReaderImpl> {
+    public:
+        using FrameSourceImpl::FrameSourceImpl;
+
+        HRESULT get_MissingStreamCaption(const char **caption) override
+        {
+            if (!caption)
+                return E_POINTER;
+            *caption = m_device->source ? m_device->source->missingColorStreamCaption() : nullptr;
+            return S_OK;
+        }
+    };
 
     // A double as a float, beyond the float range as an infinity (a plain
     // conversion of such a value is undefined).
@@ -357,16 +468,23 @@ namespace {
 
         HRESULT Open() override
         {
-            if (m_device->open)
-                return S_OK;
-            if (!m_device->source || !m_device->source->open())
-                return E_FAIL;
-            m_device->open = true;
-            ++m_device->openCount;
+            {
+                std::scoped_lock lock(m_device->bodyMutex, m_device->colorMutex);
+                if (m_device->open)
+                    return S_OK;
+                if (!m_device->source || !m_device->source->open())
+                    return E_FAIL;
+                m_device->open = true;
+                ++m_device->openCount;
+            }
+            // Both streams start afresh: their readers look again.
+            m_device->source->bodyFrameArrived();
+            m_device->source->colorFrameArrived();
             return S_OK;
         }
         HRESULT Close() override
         {
+            std::scoped_lock lock(m_device->bodyMutex, m_device->colorMutex);
             if (m_device->open) {
                 m_device->open = false;
                 m_device->source->close();
