@@ -74,3 +74,12 @@ void drawEndEffectorModel(const EndEffectorModel &model);
 // (blue) from the origin; the selected variant draws all three white.
 void drawFrameGlyph(GLUquadric *quadric);
 void drawSelectedFrameGlyph(GLUquadric *quadric);
+
+// The round parts (rods, shaft, caps) have 20 slices around their axis and,
+// as drawn above, 20 stacks along it (rings across a cap). A straight rod or
+// a flat cap gains no shape from stacks: with fewer, only the lighting is
+// interpolated over longer triangles. These take the number of stacks.
+constexpr int exactStacks = 20;
+void drawEndEffectorModel(const EndEffectorModel &model, int stacks);
+void drawFrameGlyph(GLUquadric *quadric, int stacks);
+void drawSelectedFrameGlyph(GLUquadric *quadric, int stacks);

@@ -8,9 +8,11 @@
 #include "motion/MRBSplineMotion.h"
 #include "motion/MScrewMotion.h"
 #include "sensor/Sensor.h"
+#include "view/PoseGeometry.h"
 
 #include <QCheckBox>
 #include <QMouseEvent>
+#include <QOpenGLContext>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -99,10 +101,20 @@ GLWidget::GLWidget(QWidget *parent)
 
 GLWidget::~GLWidget()
 {
-    // The motions may hold GL objects of this context; release them with it
-    // current.
+    // GL objects of this context are released with it current. The context
+    // goes with the base class; by then this object is no receiver.
     makeCurrent();
     deleteAllMotions();
+    releasePoseGeometry(context());
+    doneCurrent();
+    if (context())
+        disconnect(context(), nullptr, this, nullptr);
+}
+
+void GLWidget::releaseGLResources()
+{
+    makeCurrent();
+    releasePoseGeometry(context());
     doneCurrent();
 }
 
@@ -317,6 +329,11 @@ void GLWidget::mouseMoveEvent(QMouseEvent *event)
 
 void GLWidget::initializeGL()
 {
+    // A new context (the first, or after the view moved to another window)
+    // compiles the pose geometry on its first paint; the old one's lists are
+    // deleted before it goes.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GLWidget::releaseGLResources,
+        Qt::DirectConnection);
     initializeOpenGLFunctions();
     glEnable(GL_DEPTH_TEST);
     glShadeModel(GL_SMOOTH);

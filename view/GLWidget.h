@@ -87,6 +87,7 @@ public:
     MContinuousMotion *continuousMotion = nullptr;
 
 private:
+    void releaseGLResources();
     void resetCamera();
     bool setUpCaptureCamera();
     void restoreCaptureCamera();
