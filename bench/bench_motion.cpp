@@ -43,7 +43,7 @@ template <typename M> void computeKind(benchmark::State &state, std::string kind
         kind += ", degree " + std::to_string(degree);
     }
     for (auto _ : state)
-        benchmark::DoNotOptimize(bench::computeMotion(motion, false));
+        benchmark::DoNotOptimize(bench::computeMotion(motion));
     const size_t poses = motion.sampledPoses().size();
     std::string label
         = kind + ", " + std::to_string(n) + " key positions: " + std::to_string(poses) + " poses";

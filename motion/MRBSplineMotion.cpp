@@ -95,64 +95,75 @@ DualQuaternion MRBSplineMotion::curvePoint(const std::vector<DualQuaternion> &co
     return q;
 }
 
-std::vector<DualQuaternion> MRBSplineMotion::curveSamples(
-    const std::vector<DualQuaternion> &controlPoses, int degree, int density)
+void MRBSplineMotion::curveSamples(const std::vector<DualQuaternion> &controlPoses, int degree,
+    int density, std::vector<DualQuaternion> &samples)
 {
+    samples.clear();
     const int n = static_cast<int>(controlPoses.size());
     if (!drawsCurve(n, degree))
-        return {};
-    if (degree == 1)
-        return MScrewMotion::segmentSamples(controlPoses, density);
-
-    std::vector<DualQuaternion> samples;
+        return;
+    if (degree == 1) {
+        MScrewMotion::segmentSamples(controlPoses, density, samples);
+        return;
+    }
     const std::vector<double> knots = uniformKnotVector(n, degree);
     // The step is single precision, summed in double, and t stays below 1:
     // the sample count depends on all three.
-    const float e
-        = (static_cast<float>(samplingDensity(density)) / 100.0f) * (static_cast<float>(n) * 20.0f);
-    const float step = 1.0f / e;
+    const float step = samplingStep(density, n);
     for (double t = 0.0; t < 1.0; t += static_cast<double>(step))
         samples.push_back(curvePoint(controlPoses, degree, knots, t));
-    return samples;
 }
 
-std::vector<ScenePoint> MRBSplineMotion::curveTrajectory(
-    const std::vector<DualQuaternion> &controlPoses, int degree)
+void MRBSplineMotion::curveTrajectory(
+    const std::vector<DualQuaternion> &controlPoses, int degree, std::vector<ScenePoint> &points)
 {
+    points.clear();
     const int n = static_cast<int>(controlPoses.size());
     if (!drawsCurve(n, degree))
-        return {};
-    if (degree == 1)
-        return MScrewMotion::segmentTrajectory(controlPoses);
-
-    std::vector<ScenePoint> points;
+        return;
+    if (degree == 1) {
+        MScrewMotion::segmentTrajectory(controlPoses, points);
+        return;
+    }
     const std::vector<double> knots = uniformKnotVector(n, degree);
     for (double t = 0.0; t < 1.0; t += 0.005)
         points.push_back(placedTranslation(curvePoint(controlPoses, degree, knots, t)));
     // The curve ends at the last control pose, which t < 1 never reaches.
     points.push_back(placedTranslation(controlPoses.back()));
-    return points;
 }
 
-void MRBSplineMotion::drawCurve(
+void MRBSplineMotion::prepareCurve(
     const std::vector<DualQuaternion> &controlPoses, int degree, const MotionProperties &properties)
 {
-    const std::vector<DualQuaternion> samples
-        = curveSamples(controlPoses, degree, properties.density());
-    for (size_t i = 0; i < samples.size(); ++i)
-        drawPoseAt(samples[i], static_cast<int>(i), properties, true);
-    if (properties.showTrajectory() && !samples.empty())
-        drawTrajectory(curveTrajectory(controlPoses, degree), properties.trajectoryColour());
+    curveSamples(controlPoses, degree, properties.density(), m_drawing.poses);
+    m_drawing.trajectory.clear();
+    if (properties.showTrajectory() && !m_drawing.poses.empty())
+        curveTrajectory(controlPoses, degree, m_drawing.trajectory);
+    m_drawing.placePoses();
 }
 
 std::vector<DualQuaternion> MRBSplineMotion::sampledPoses() const
 {
-    return curveSamples(signAlignedPoses(keyPoses()), m_degree, m_properties.density());
+    std::vector<DualQuaternion> samples;
+    curveSamples(signAlignedPoses(keyPoses()), m_degree, m_properties.density(), samples);
+    return samples;
 }
 
 std::vector<ScenePoint> MRBSplineMotion::trajectoryPoints() const
 {
-    return curveTrajectory(signAlignedPoses(keyPoses()), m_degree);
+    std::vector<ScenePoint> points;
+    curveTrajectory(signAlignedPoses(keyPoses()), m_degree, points);
+    return points;
 }
 
-void MRBSplineMotion::draw() { drawCurve(signAlignedPoses(keyPoses()), m_degree, m_properties); }
+const MotionDrawing &MRBSplineMotion::prepareDrawing()
+{
+    prepareCurve(signAlignedPoses(keyPoses()), m_degree, m_properties);
+    return m_drawing;
+}
+
+void MRBSplineMotion::draw()
+{
+    prepareDrawing();
+    drawMotion(m_drawing, m_properties, true);
+}
