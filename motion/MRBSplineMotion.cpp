@@ -34,15 +34,28 @@ int findKnotSpan(int last, int degree, float t, const std::vector<double> &knots
     return low;
 }
 
-std::vector<float> basisFunctions(int span, double t, int degree, const std::vector<double> &knots)
+namespace {
+
+// The buffers of one evaluation of the basis functions, reused from one
+// sample of a curve to the next.
+struct BasisBuffers {
+    std::vector<float> n;
+    std::vector<float> left;
+    std::vector<float> right;
+};
+
+// basisFunctions() into b.n (degree + 1 values); false when the span and
+// degree reach outside the knots.
+bool basisInto(int span, double t, int degree, const std::vector<double> &knots, BasisBuffers &b)
 {
     if (degree < 0 || span + 1 < degree || static_cast<size_t>(span) + degree >= knots.size())
-        return {};
+        return false;
     // Single precision throughout, as the curve has always been evaluated.
     const size_t p = static_cast<size_t>(degree);
-    std::vector<float> n(p + 1, 0.0f);
-    std::vector<float> left(p + 1, 0.0f);
-    std::vector<float> right(p + 1, 0.0f);
+    b.n.assign(p + 1, 0.0f);
+    b.left.assign(p + 1, 0.0f);
+    b.right.assign(p + 1, 0.0f);
+    std::vector<float> &n = b.n, &left = b.left, &right = b.right;
     n[0] = 1.0f;
     for (int j = 1; j <= degree; ++j) {
         left[j] = static_cast<float>(t - knots[span + 1 - j]);
@@ -55,7 +68,30 @@ std::vector<float> basisFunctions(int span, double t, int degree, const std::vec
         }
         n[j] = saved;
     }
-    return n;
+    return true;
+}
+
+DualQuaternion pointAt(const std::vector<DualQuaternion> &controlPoses, int degree,
+    const std::vector<double> &knots, double t, BasisBuffers &b)
+{
+    DualQuaternion q = DualQuaternion::zero();
+    const int last = static_cast<int>(controlPoses.size()) - 1;
+    const int span = findKnotSpan(last, degree, static_cast<float>(t), knots);
+    if (span < 0 || !basisInto(span, t, degree, knots, b))
+        return q;
+    for (size_t k = 0; k < b.n.size(); ++k)
+        q = q + static_cast<double>(b.n[k]) * controlPoses[span - degree + k];
+    return q;
+}
+
+} // namespace
+
+std::vector<float> basisFunctions(int span, double t, int degree, const std::vector<double> &knots)
+{
+    BasisBuffers b;
+    if (!basisInto(span, t, degree, knots, b))
+        return {};
+    return b.n;
 }
 
 std::vector<double> MRBSplineMotion::uniformKnotVector(int n, int degree)
@@ -84,15 +120,8 @@ std::vector<double> MRBSplineMotion::uniformKnotVector() const
 DualQuaternion MRBSplineMotion::curvePoint(const std::vector<DualQuaternion> &controlPoses,
     int degree, const std::vector<double> &knots, double t)
 {
-    DualQuaternion q = DualQuaternion::zero();
-    const int last = static_cast<int>(controlPoses.size()) - 1;
-    const int span = findKnotSpan(last, degree, static_cast<float>(t), knots);
-    if (span < 0)
-        return q;
-    const std::vector<float> basis = basisFunctions(span, t, degree, knots);
-    for (size_t k = 0; k < basis.size(); ++k)
-        q = q + static_cast<double>(basis[k]) * controlPoses[span - degree + k];
-    return q;
+    BasisBuffers b;
+    return pointAt(controlPoses, degree, knots, t, b);
 }
 
 void MRBSplineMotion::curveSamples(const std::vector<DualQuaternion> &controlPoses, int degree,
@@ -107,11 +136,12 @@ void MRBSplineMotion::curveSamples(const std::vector<DualQuaternion> &controlPos
         return;
     }
     const std::vector<double> knots = uniformKnotVector(n, degree);
+    BasisBuffers b;
     // The step is single precision, summed in double, and t stays below 1:
     // the sample count depends on all three.
     const float step = samplingStep(density, n);
     for (double t = 0.0; t < 1.0; t += static_cast<double>(step))
-        samples.push_back(curvePoint(controlPoses, degree, knots, t));
+        samples.push_back(pointAt(controlPoses, degree, knots, t, b));
 }
 
 void MRBSplineMotion::curveTrajectory(
@@ -126,8 +156,9 @@ void MRBSplineMotion::curveTrajectory(
         return;
     }
     const std::vector<double> knots = uniformKnotVector(n, degree);
+    BasisBuffers b;
     for (double t = 0.0; t < 1.0; t += 0.005)
-        points.push_back(placedTranslation(curvePoint(controlPoses, degree, knots, t)));
+        points.push_back(placedTranslation(pointAt(controlPoses, degree, knots, t, b)));
     // The curve ends at the last control pose, which t < 1 never reaches.
     points.push_back(placedTranslation(controlPoses.back()));
 }

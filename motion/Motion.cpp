@@ -41,8 +41,12 @@ Matrix4 posePlacementMatrix(const DualQuaternion &pose)
 
 ScenePoint placedTranslation(const DualQuaternion &pose)
 {
-    const Matrix4 m = pose.toMatrix();
-    return ScenePoint { m(0, 3) * 10.0, m(1, 3) * 10.0, m(2, 3) * -10.0 };
+    // The translation of toMatrix() computed as it does, without the
+    // rotation: trajectories place thousands of points in every paint.
+    const Quaternion p = pose.realPart();
+    const Quaternion d = pose.dualPart();
+    const Quaternion t = (d * p.conjugate() - p * d.conjugate()) / p.squaredNorm();
+    return ScenePoint { t.x() * 10.0, t.y() * 10.0, t.z() * -10.0 };
 }
 
 bool isFiniteMatrix(const Matrix4 &m)

@@ -214,6 +214,9 @@ void TestGLEndEffector::compiledGeometryLooksLikeTheExactOne()
     const auto paint = [&](bool exact) {
         setExactPoseGeometry(exact);
         scene.begin(5.5);
+        // As far from the eye, and from the light beside it, as the view's
+        // camera puts the poses.
+        glTranslated(0.0, 0.0, -20.0);
         for (int i = 0; i < 120; ++i) {
             const QVector3D axis(std::sin(i * 0.7f), std::cos(i * 1.3f), 0.6f);
             const QVector3D at(0.09f * float(i % 11 - 5), 0.09f * float(i / 11 - 5), 0.0f);
