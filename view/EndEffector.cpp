@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -306,10 +307,10 @@ void drawEndEffector()
 
 void drawEndEffectorModel(const EndEffectorModel &model)
 {
-    drawEndEffectorModel(model, exactStacks);
+    drawEndEffectorModel(model, exactStacks, false);
 }
 
-void drawEndEffectorModel(const EndEffectorModel &model, int stacks)
+void drawEndEffectorModel(const EndEffectorModel &model, int stacks, bool facesAsTriangles)
 {
     GLUquadric *quadric = poseQuadric();
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
@@ -321,15 +322,32 @@ void drawEndEffectorModel(const EndEffectorModel &model, int stacks)
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
     const int faceCount = model.faceCount < EndEffectorModel::maxFaces ? model.faceCount
                                                                        : EndEffectorModel::maxFaces;
-    for (int f = 0; f < faceCount; ++f) {
-        const EndEffectorFace &face = model.faces[f];
-        glBegin(GL_POLYGON);
-        glNormal3fv(face.normal);
-        for (int v = 0; v < face.vertexCount && v < EndEffectorFace::maxVertices; ++v) {
-            glEdgeFlag(GL_TRUE);
-            glVertex3fv(face.vertices[v]);
+    if (facesAsTriangles) {
+        // Each face as the fan from its first vertex that GL makes of a
+        // polygon, all of them one primitive.
+        glBegin(GL_TRIANGLES);
+        for (int f = 0; f < faceCount; ++f) {
+            const EndEffectorFace &face = model.faces[f];
+            const int count = std::min(face.vertexCount, EndEffectorFace::maxVertices);
+            for (int v = 1; v + 1 < count; ++v) {
+                glNormal3fv(face.normal);
+                glVertex3fv(face.vertices[0]);
+                glVertex3fv(face.vertices[v]);
+                glVertex3fv(face.vertices[v + 1]);
+            }
         }
         glEnd();
+    } else {
+        for (int f = 0; f < faceCount; ++f) {
+            const EndEffectorFace &face = model.faces[f];
+            glBegin(GL_POLYGON);
+            glNormal3fv(face.normal);
+            for (int v = 0; v < face.vertexCount && v < EndEffectorFace::maxVertices; ++v) {
+                glEdgeFlag(GL_TRUE);
+                glVertex3fv(face.vertices[v]);
+            }
+            glEnd();
+        }
     }
 
     // The shaft runs from file point (1, 0.5, 0) towards -z, one unit long.

@@ -103,12 +103,12 @@ void drawPoseModel()
         return;
     ContextLists *lists = currentLists();
     if (!lists) {
-        drawEndEffectorModel(model, compiledStacks);
+        drawEndEffectorModel(model, compiledStacks, true);
         return;
     }
     if (!lists->modelCompiled) {
         glNewList(lists->base + modelList, GL_COMPILE);
-        drawEndEffectorModel(model, compiledStacks);
+        drawEndEffectorModel(model, compiledStacks, true);
         glEndList();
         lists->modelCompiled = true;
     }

@@ -11,8 +11,8 @@ class QOpenGLContext;
 //
 // Each is compiled once per OpenGL context into a display list, with the
 // fewest stacks along the rods and rings across the caps that keep the
-// picture (20 slices around them, as ever), so a drawn pose costs a matrix
-// and a call. The lists of a
+// picture (20 slices around them, as ever) and the model's faces as one set
+// of triangles, so a drawn pose costs a matrix and a call. The lists of a
 // context are made on its first draw; releasePoseGeometry() deletes them,
 // and a context that is destroyed without it forgets them (they go with the
 // context when it shares them with no other). Needs a current context.
