@@ -1,11 +1,15 @@
-// What a paint computes before it draws: the sampled poses and trajectory of
-// each motion kind at density 100 (figure 1), and the two algebra steps under
-// them (figure 2). No OpenGL.
+// What a paint computes before it draws: the sampled poses with their
+// placement matrices and the trajectory of each motion kind at density 100,
+// through the motion's own prepareDrawing() (figure 1), and the two algebra
+// steps under them (figure 2). No OpenGL.
 //
 //   build/bench/bench/bench_motion [--benchmark_filter=Bezier] [--benchmark_repetitions=5]
 //
 // Every paint recomputes every shown kind, so a time here is paid once per
-// paint: against a 60 Hz display, 16.7 ms is the whole frame.
+// paint: against a 60 Hz display, 16.7 ms is the whole frame. The
+// interpolation solves for its control poses only when its key poses or
+// degree changed: its per-paint rows time a paint that finds them unchanged,
+// and its "after a change" rows the first paint after one.
 
 #include "algebra/DenseMatrix.h"
 #include "bench/support/BenchPoses.h"
@@ -42,13 +46,17 @@ template <typename M> void computeKind(benchmark::State &state, std::string kind
         motion.setDegree(degree);
         kind += ", degree " + std::to_string(degree);
     }
+    // A paint that finds the key poses as the last one left them: the
+    // interpolation has its control poses from this first call.
+    bench::computeMotion(motion);
     for (auto _ : state)
-        benchmark::DoNotOptimize(bench::computeMotion(motion, false));
+        benchmark::DoNotOptimize(bench::computeMotion(motion));
     const size_t poses = motion.sampledPoses().size();
     std::string label
         = kind + ", " + std::to_string(n) + " key positions: " + std::to_string(poses) + " poses";
-    if (poses == 0)
-        label += " (nothing drawn: the basis matrix does not invert)";
+    if constexpr (std::is_same_v<M, MRBSplineInterpolation>)
+        if (motion.interpolationFailed())
+            label += " (nothing drawn: cannot be interpolated reliably)";
     state.SetLabel(label);
     state.counters["hz"] = bench::displayHz;
 }
@@ -62,6 +70,28 @@ void fig1_approximation(benchmark::State &state)
 void fig1_interpolation(benchmark::State &state)
 {
     computeKind<MRBSplineInterpolation>(state, "B-spline interpolation");
+}
+
+// The first paint after the key positions changed: a new motion object
+// every time, so the basis matrix is inverted and the control poses solved.
+void fig1_interpolationAfterChange(benchmark::State &state)
+{
+    const int n = int(state.range(0));
+    const std::vector<DualQuaternion> keys = bench::sweptKeyPoses(n);
+    bool failed = false;
+    for (auto _ : state) {
+        MRBSplineInterpolation motion;
+        motion.setKeyPoses(keys);
+        motion.setDegree(3);
+        motion.properties().setDensity(density);
+        motion.properties().setShowTrajectory(true);
+        benchmark::DoNotOptimize(bench::computeMotion(motion));
+        failed = motion.interpolationFailed();
+    }
+    state.SetLabel("B-spline interpolation, degree 3, " + std::to_string(n)
+        + " key positions, first paint after a change (inverse and control poses)"
+        + (failed ? ": cannot be interpolated reliably" : ""));
+    state.counters["hz"] = bench::displayHz;
 }
 
 void fig2_toMatrix(benchmark::State &state)
@@ -115,7 +145,8 @@ void fig2_inverse(benchmark::State &state)
 
 } // namespace
 
-// 1,000 Bezier key positions take seconds a call: that size runs once.
+// 1,000 key positions run once: an interpolation inverts its matrix on the
+// first call, which takes most of a second at that size.
 #define KEY_COUNTS(kind)                                                                           \
     BENCHMARK(kind)->ArgName("n")->Arg(3)->Arg(10)->Arg(50)->Arg(200)->Unit(                       \
         benchmark::kMillisecond);                                                                  \
@@ -124,6 +155,17 @@ KEY_COUNTS(fig1_screw);
 KEY_COUNTS(fig1_bezier);
 KEY_COUNTS(fig1_approximation);
 KEY_COUNTS(fig1_interpolation);
+BENCHMARK(fig1_interpolationAfterChange)
+    ->ArgName("n")
+    ->Arg(10)
+    ->Arg(48)
+    ->Arg(200)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(fig1_interpolationAfterChange)
+    ->ArgName("n")
+    ->Arg(1000)
+    ->Repetitions(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(fig2_toMatrix);
 BENCHMARK(fig2_inverse)->ArgName("n")->Arg(10)->Arg(100)->Arg(500)->Unit(benchmark::kMillisecond);
 

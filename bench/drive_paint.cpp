@@ -1,12 +1,17 @@
 // The 3D view's paint cycle (figure 3): milliseconds per paint of the real
 // view in the maximised main window, under Xvfb with Mesa's software
 // renderer, and the part of each paint spent outside the GL driver (the
-// motion computation and the matrix conversion, timed again without GL).
+// motion computation and the matrix conversion, timed again without GL, as
+// the GUI thread's CPU time).
 //
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/bench/drive_paint
 //   ... drive_paint --machine     only the machine rows (CPU, GL renderer)
-//   ... drive_paint empty keys:10 keys:50 keys:200 continuous
-//                                 the scenes named (all of them by default)
+//   ... drive_paint empty keys:10 keys:200:exact continuous:1000,5000
+//                                 the scenes named (the full set by default)
+//
+// A scene with ":exact" paints the pose markers as they were drawn before
+// the display lists, immediate mode with 20 x 20 quadrics; after the same
+// scene without it, a row gives the ratio of the two, measured in one run.
 //
 // A paint here is QOpenGLWidget::grabFramebuffer(): paintGL into the view's
 // framebuffer and one read-back, which the empty-view row measures alone.
@@ -22,6 +27,7 @@
 #include "sensor/Sensor.h"
 #include "sensor/sources/ScriptedSource.h"
 #include "view/GLWidget.h"
+#include "view/PoseGeometry.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -34,6 +40,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <map>
 #include <string>
 
 using bench::Row;
@@ -106,6 +113,16 @@ struct PaintFigure {
     std::vector<double> computations;
 };
 
+// The median paint of the last scene drawn with the compiled geometry, by
+// its description, for the ratio row of the same scene drawn exactly.
+std::map<std::string, double> &compiledPaints()
+{
+    static std::map<std::string, double> paints;
+    return paints;
+}
+
+const char *const exactSuffix = ", exact 20 x 20 pose geometry in immediate mode";
+
 PaintFigure measure(Kinect::mainDialog &window)
 {
     GLWidget &view = *window.glWidget;
@@ -114,24 +131,38 @@ PaintFigure measure(Kinect::mainDialog &window)
     const int repetitions = repetitionsFor(first);
     figure.paints = bench::timeRuns(repetitions, [&] { view.grabFramebuffer(); });
     volatile double sink = 0.0;
+    // The computation runs on the GUI thread alone: its thread's CPU time.
     figure.computations
-        = bench::timeRuns(repetitions, [&] { sink = sink + bench::computePaint(window); });
+        = bench::timeThreadCpuRuns(repetitions, [&] { sink = sink + bench::computePaint(window); });
     return figure;
 }
 
-void printFigure(const std::string &what, const PaintFigure &figure)
+void printFigure(const std::string &what, const PaintFigure &figure, bool exact)
 {
     const double paint = bench::median(figure.paints);
     const double outside = bench::median(figure.computations);
-    bench::printRow(Row { "3", "Paint: " + what, bench::formatDuration(paint),
-        bench::durationRange(figure.paints) + " (" + std::to_string(figure.paints.size())
-            + " paints)",
-        bench::budgetShare(paint, bench::displayHz) });
-    bench::printRow(Row { "3", "… of which outside the GL driver (motions, matrices)",
-        bench::formatDuration(outside),
-        bench::formatNumber(100.0 * outside / paint, outside / paint < 0.1 ? 1 : 0)
-            + "% of the paint",
-        bench::budgetShare(outside, bench::displayHz) });
+    bench::printRow(
+        Row { "3", "Paint: " + what + (exact ? exactSuffix : ""), bench::formatDuration(paint),
+            bench::durationRange(figure.paints) + " (" + std::to_string(figure.paints.size())
+                + " paints)",
+            bench::budgetShare(paint, bench::displayHz) });
+    if (exact) {
+        const auto compiled = compiledPaints().find(what);
+        if (compiled != compiledPaints().end())
+            bench::printRow(Row { "3", "… the display lists against it: " + what,
+                bench::formatNumber(paint / compiled->second, 1) + "× faster",
+                bench::formatDuration(compiled->second) + " against " + bench::formatDuration(paint)
+                    + ", medians of this run",
+                "" });
+        return;
+    }
+    compiledPaints()[what] = paint;
+    bench::printRow(
+        Row { "3", "… of which outside the GL driver (motions, matrices; thread CPU time)",
+            bench::formatDuration(outside),
+            bench::formatNumber(100.0 * outside / paint, outside / paint < 0.1 ? 1 : 0)
+                + "% of the paint",
+            bench::budgetShare(outside, bench::displayHz) });
 }
 
 bool emptyView()
@@ -149,8 +180,15 @@ bool emptyView()
     return true;
 }
 
-bool keyPositionScene(int n)
+// Paints with the exact pose geometry while it lives.
+struct ExactGeometry {
+    explicit ExactGeometry(bool exact) { setExactPoseGeometry(exact); }
+    ~ExactGeometry() { setExactPoseGeometry(false); }
+};
+
+bool keyPositionScene(int n, bool exact)
 {
+    const ExactGeometry geometry(exact);
     bench::PolledWindow polled(std::make_shared<camera::ScriptedSource>());
     if (!polled.showAndWait())
         return false;
@@ -171,12 +209,13 @@ bool keyPositionScene(int n)
         kind->setChecked(true);
     printFigure(
         std::to_string(n) + " key positions, all four kinds with frames, objects and trajectories",
-        measure(w));
+        measure(w), exact);
     return true;
 }
 
-bool continuousScene(const std::vector<int> &counts)
+bool continuousScene(const std::vector<int> &counts, bool exact)
 {
+    const ExactGeometry geometry(exact);
     auto source = std::make_shared<camera::ScriptedSource>();
     bench::PolledWindow polled(source);
     if (!polled.showAndWait())
@@ -194,10 +233,9 @@ bool continuousScene(const std::vector<int> &counts)
             source->pushBodyFrame(bench::demoBodyFrame(frame));
             w.sensor->updateSkeletonFrame();
         }
-        printFigure(std::to_string(count)
-                + " continuous poses, density 100, frames as capture "
-                  "shows them",
-            measure(w));
+        printFigure(
+            std::to_string(count) + " continuous poses, density 100, frames as capture shows them",
+            measure(w), exact);
     }
     return true;
 }
@@ -214,15 +252,22 @@ int main(int argc, char **argv)
 
     QStringList scenes = application.arguments().mid(1);
     if (scenes.isEmpty())
-        scenes = QStringList { "empty", "keys:10", "keys:50", "keys:200", "continuous" };
+        scenes = QStringList { "empty", "keys:10", "keys:50", "keys:200", "keys:200:exact",
+            "continuous:1000,5000,20000", "continuous:5000:exact" };
     bool ok = true;
     for (const QString &scene : scenes) {
+        QStringList parts = scene.split(':');
+        const bool exact = parts.size() == 3 && parts[2] == "exact";
+        std::vector<int> counts;
+        if (parts.size() >= 2)
+            for (const QString &count : parts[1].split(','))
+                counts.push_back(count.toInt());
         if (scene == "empty")
             ok = ok && emptyView();
-        else if (scene.startsWith("keys:"))
-            ok = ok && keyPositionScene(scene.mid(5).toInt());
-        else if (scene == "continuous")
-            ok = ok && continuousScene({ 1000, 5000, 20000 });
+        else if (parts[0] == "keys" && counts.size() == 1 && counts[0] > 0)
+            ok = ok && keyPositionScene(counts[0], exact);
+        else if (parts[0] == "continuous" && !counts.empty() && counts[0] > 0)
+            ok = ok && continuousScene(counts, exact);
         else
             std::cerr << "drive_paint: unknown scene " << scene.toStdString() << '\n';
     }

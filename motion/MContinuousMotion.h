@@ -17,6 +17,10 @@ public:
     // The placed translations of all poses, shown or not; no closing point.
     std::vector<ScenePoint> trajectoryPoints() const;
 
+    // What draw() draws, computed without OpenGL: sampledPoses() with their
+    // placements, and trajectoryPoints() when the trajectory is shown; they
+    // become the shown poses.
+    const MotionDrawing &prepareDrawing();
     // Draws the sampled poses (and the trajectory when shown), remembers them
     // as the shown poses and sets the window's position slider to range over
     // them, when there is a window.
@@ -28,6 +32,11 @@ public:
     DualQuaternion shownPose(int i) const;
 
 private:
+    void sampleInto(
+        const std::vector<DualQuaternion> &poses, std::vector<DualQuaternion> &shown) const;
+    static void trajectoryInto(
+        const std::vector<DualQuaternion> &poses, std::vector<ScenePoint> &points);
+
     MotionProperties m_properties;
     std::vector<DualQuaternion> m_shownPoses;
 };

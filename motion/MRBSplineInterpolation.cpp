@@ -2,6 +2,9 @@
 
 #include "algebra/DenseMatrix.h"
 
+#include <cmath>
+#include <limits>
+
 std::vector<double> MRBSplineInterpolation::uniformParameters() const
 {
     const int n = keyPoseCount();
@@ -18,62 +21,147 @@ std::vector<double> MRBSplineInterpolation::uniformParameters() const
     return u;
 }
 
-std::vector<DualQuaternion> MRBSplineInterpolation::interpolationControlPoints() const
+void MRBSplineInterpolation::invertBasisMatrix(int n, int p) const
 {
-    const std::vector<DualQuaternion> poses = signAlignedPoses(keyPoses());
-    const int n = static_cast<int>(poses.size());
-    const int p = degree();
+    m_inverseCount = n;
+    m_inverseDegree = p;
+    m_hasMatrix = false;
+    m_inverse.clear();
+    m_residual = 0.0;
+    m_amplification = 0.0;
     const std::vector<double> knots = uniformKnotVector(n, p);
     if (knots.empty())
-        return {};
+        return;
+    m_hasMatrix = true;
     const int last = n - 1;
     const std::vector<double> u = uniformParameters();
 
     // Row r holds the basis functions at u[r]: the curve at u[r] is row r
-    // times the control poses, which must give key pose r.
+    // times the control poses, which must give key pose r. Its non-zero
+    // elements are the p + 1 from column first[r] on.
     DenseMatrix a(n, n);
     a.setZero();
+    std::vector<int> first(static_cast<size_t>(n), 0);
     for (int r = 0; r <= last; ++r) {
         const int span = findKnotSpan(last, p, static_cast<float>(u[r]), knots);
         const std::vector<float> basis = basisFunctions(span, u[r], p, knots);
+        first[r] = span - p;
         for (size_t k = 0; k < basis.size(); ++k)
-            a.data[r][span - p + static_cast<int>(k)] = static_cast<double>(basis[k]);
+            a.data[r][first[r] + static_cast<int>(k)] = static_cast<double>(basis[k]);
     }
     bool ok = false;
     const DenseMatrix b = a.inverse(&ok);
-    if (!ok)
-        return {};
-
-    std::vector<DualQuaternion> control;
-    control.reserve(poses.size());
-    for (int r = 0; r < n; ++r) {
-        DualQuaternion sum = DualQuaternion::zero();
-        for (int j = 0; j < n; ++j)
-            sum = sum + b.data[r][j] * poses[j];
-        control.push_back(sum);
+    ++m_inversions;
+    if (!ok) {
+        m_residual = m_amplification = std::numeric_limits<double>::infinity();
+        return;
     }
-    return control;
+    for (int i = 0; i < n; ++i) {
+        double residualRow = 0.0;
+        for (int j = 0; j < n; ++j) {
+            double product = 0.0;
+            for (int k = first[i]; k <= first[i] + p; ++k)
+                product += a.data[i][k] * b.data[k][j];
+            residualRow += std::fabs(product - (i == j ? 1.0 : 0.0));
+        }
+        double inverseRow = 0.0;
+        for (int j = 0; j < n; ++j)
+            inverseRow += std::fabs(b.data[i][j]);
+        m_residual = std::max(m_residual, residualRow);
+        m_amplification = std::max(m_amplification, inverseRow);
+    }
+    if (!(m_residual <= maxInverseResidual && m_amplification <= maxAmplification))
+        return;
+    m_inverse.resize(static_cast<size_t>(n) * static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j)
+            m_inverse[static_cast<size_t>(i) * n + j] = b.data[i][j];
+}
+
+void MRBSplineInterpolation::update() const
+{
+    std::vector<DualQuaternion> poses = signAlignedPoses(keyPoses());
+    const int n = static_cast<int>(poses.size());
+    if (n != m_inverseCount || degree() != m_inverseDegree) {
+        invertBasisMatrix(n, degree());
+        m_controlValid = false;
+    }
+    if (m_controlValid && poses == m_controlOf)
+        return;
+    m_control.clear();
+    if (!m_inverse.empty()) {
+        m_control.reserve(poses.size());
+        for (int r = 0; r < n; ++r) {
+            const double *row = m_inverse.data() + static_cast<size_t>(r) * n;
+            DualQuaternion sum = DualQuaternion::zero();
+            for (int j = 0; j < n; ++j)
+                sum = sum + row[j] * poses[j];
+            m_control.push_back(sum);
+        }
+    }
+    m_controlOf = std::move(poses);
+    m_controlValid = true;
+}
+
+std::vector<DualQuaternion> MRBSplineInterpolation::interpolationControlPoints() const
+{
+    update();
+    return m_control;
+}
+
+bool MRBSplineInterpolation::interpolationFailed() const
+{
+    update();
+    return m_hasMatrix && m_inverse.empty();
+}
+
+double MRBSplineInterpolation::inverseResidual() const
+{
+    update();
+    return m_residual;
+}
+
+double MRBSplineInterpolation::inverseAmplification() const
+{
+    update();
+    return m_amplification;
 }
 
 // The control poses are blended as computed: aligning their signs would
 // change the curve and lose the key poses it passes through.
 std::vector<DualQuaternion> MRBSplineInterpolation::sampledPoses() const
 {
+    std::vector<DualQuaternion> samples;
     if (keyPoseCount() < 3)
-        return {};
-    return curveSamples(interpolationControlPoints(), degree(), m_ownProperties.density());
+        return samples;
+    update();
+    curveSamples(m_control, degree(), m_ownProperties.density(), samples);
+    return samples;
 }
 
 std::vector<ScenePoint> MRBSplineInterpolation::trajectoryPoints() const
 {
+    std::vector<ScenePoint> points;
     if (keyPoseCount() < 3)
-        return {};
-    return curveTrajectory(interpolationControlPoints(), degree());
+        return points;
+    update();
+    curveTrajectory(m_control, degree(), points);
+    return points;
+}
+
+const MotionDrawing &MRBSplineInterpolation::prepareDrawing()
+{
+    if (keyPoseCount() < 3) {
+        m_drawing.clear();
+        return m_drawing;
+    }
+    update();
+    prepareCurve(m_control, degree(), m_ownProperties);
+    return m_drawing;
 }
 
 void MRBSplineInterpolation::draw()
 {
-    if (keyPoseCount() < 3)
-        return;
-    drawCurve(interpolationControlPoints(), degree(), m_ownProperties);
+    prepareDrawing();
+    drawMotion(m_drawing, m_ownProperties, true);
 }

@@ -34,15 +34,28 @@ int findKnotSpan(int last, int degree, float t, const std::vector<double> &knots
     return low;
 }
 
-std::vector<float> basisFunctions(int span, double t, int degree, const std::vector<double> &knots)
+namespace {
+
+// The buffers of one evaluation of the basis functions, reused from one
+// sample of a curve to the next.
+struct BasisBuffers {
+    std::vector<float> n;
+    std::vector<float> left;
+    std::vector<float> right;
+};
+
+// basisFunctions() into b.n (degree + 1 values); false when the span and
+// degree reach outside the knots.
+bool basisInto(int span, double t, int degree, const std::vector<double> &knots, BasisBuffers &b)
 {
     if (degree < 0 || span + 1 < degree || static_cast<size_t>(span) + degree >= knots.size())
-        return {};
+        return false;
     // Single precision throughout, as the curve has always been evaluated.
     const size_t p = static_cast<size_t>(degree);
-    std::vector<float> n(p + 1, 0.0f);
-    std::vector<float> left(p + 1, 0.0f);
-    std::vector<float> right(p + 1, 0.0f);
+    b.n.assign(p + 1, 0.0f);
+    b.left.assign(p + 1, 0.0f);
+    b.right.assign(p + 1, 0.0f);
+    std::vector<float> &n = b.n, &left = b.left, &right = b.right;
     n[0] = 1.0f;
     for (int j = 1; j <= degree; ++j) {
         left[j] = static_cast<float>(t - knots[span + 1 - j]);
@@ -55,7 +68,30 @@ std::vector<float> basisFunctions(int span, double t, int degree, const std::vec
         }
         n[j] = saved;
     }
-    return n;
+    return true;
+}
+
+DualQuaternion pointAt(const std::vector<DualQuaternion> &controlPoses, int degree,
+    const std::vector<double> &knots, double t, BasisBuffers &b)
+{
+    DualQuaternion q = DualQuaternion::zero();
+    const int last = static_cast<int>(controlPoses.size()) - 1;
+    const int span = findKnotSpan(last, degree, static_cast<float>(t), knots);
+    if (span < 0 || !basisInto(span, t, degree, knots, b))
+        return q;
+    for (size_t k = 0; k < b.n.size(); ++k)
+        q = q + static_cast<double>(b.n[k]) * controlPoses[span - degree + k];
+    return q;
+}
+
+} // namespace
+
+std::vector<float> basisFunctions(int span, double t, int degree, const std::vector<double> &knots)
+{
+    BasisBuffers b;
+    if (!basisInto(span, t, degree, knots, b))
+        return {};
+    return b.n;
 }
 
 std::vector<double> MRBSplineMotion::uniformKnotVector(int n, int degree)
@@ -84,75 +120,81 @@ std::vector<double> MRBSplineMotion::uniformKnotVector() const
 DualQuaternion MRBSplineMotion::curvePoint(const std::vector<DualQuaternion> &controlPoses,
     int degree, const std::vector<double> &knots, double t)
 {
-    DualQuaternion q = DualQuaternion::zero();
-    const int last = static_cast<int>(controlPoses.size()) - 1;
-    const int span = findKnotSpan(last, degree, static_cast<float>(t), knots);
-    if (span < 0)
-        return q;
-    const std::vector<float> basis = basisFunctions(span, t, degree, knots);
-    for (size_t k = 0; k < basis.size(); ++k)
-        q = q + static_cast<double>(basis[k]) * controlPoses[span - degree + k];
-    return q;
+    BasisBuffers b;
+    return pointAt(controlPoses, degree, knots, t, b);
 }
 
-std::vector<DualQuaternion> MRBSplineMotion::curveSamples(
-    const std::vector<DualQuaternion> &controlPoses, int degree, int density)
+void MRBSplineMotion::curveSamples(const std::vector<DualQuaternion> &controlPoses, int degree,
+    int density, std::vector<DualQuaternion> &samples)
 {
+    samples.clear();
     const int n = static_cast<int>(controlPoses.size());
     if (!drawsCurve(n, degree))
-        return {};
-    if (degree == 1)
-        return MScrewMotion::segmentSamples(controlPoses, density);
-
-    std::vector<DualQuaternion> samples;
+        return;
+    if (degree == 1) {
+        MScrewMotion::segmentSamples(controlPoses, density, samples);
+        return;
+    }
     const std::vector<double> knots = uniformKnotVector(n, degree);
+    BasisBuffers b;
     // The step is single precision, summed in double, and t stays below 1:
     // the sample count depends on all three.
-    const float e
-        = (static_cast<float>(samplingDensity(density)) / 100.0f) * (static_cast<float>(n) * 20.0f);
-    const float step = 1.0f / e;
+    const float step = samplingStep(density, n);
     for (double t = 0.0; t < 1.0; t += static_cast<double>(step))
-        samples.push_back(curvePoint(controlPoses, degree, knots, t));
-    return samples;
+        samples.push_back(pointAt(controlPoses, degree, knots, t, b));
 }
 
-std::vector<ScenePoint> MRBSplineMotion::curveTrajectory(
-    const std::vector<DualQuaternion> &controlPoses, int degree)
+void MRBSplineMotion::curveTrajectory(
+    const std::vector<DualQuaternion> &controlPoses, int degree, std::vector<ScenePoint> &points)
 {
+    points.clear();
     const int n = static_cast<int>(controlPoses.size());
     if (!drawsCurve(n, degree))
-        return {};
-    if (degree == 1)
-        return MScrewMotion::segmentTrajectory(controlPoses);
-
-    std::vector<ScenePoint> points;
+        return;
+    if (degree == 1) {
+        MScrewMotion::segmentTrajectory(controlPoses, points);
+        return;
+    }
     const std::vector<double> knots = uniformKnotVector(n, degree);
+    BasisBuffers b;
     for (double t = 0.0; t < 1.0; t += 0.005)
-        points.push_back(placedTranslation(curvePoint(controlPoses, degree, knots, t)));
+        points.push_back(placedTranslation(pointAt(controlPoses, degree, knots, t, b)));
     // The curve ends at the last control pose, which t < 1 never reaches.
     points.push_back(placedTranslation(controlPoses.back()));
-    return points;
 }
 
-void MRBSplineMotion::drawCurve(
+void MRBSplineMotion::prepareCurve(
     const std::vector<DualQuaternion> &controlPoses, int degree, const MotionProperties &properties)
 {
-    const std::vector<DualQuaternion> samples
-        = curveSamples(controlPoses, degree, properties.density());
-    for (size_t i = 0; i < samples.size(); ++i)
-        drawPoseAt(samples[i], static_cast<int>(i), properties, true);
-    if (properties.showTrajectory() && !samples.empty())
-        drawTrajectory(curveTrajectory(controlPoses, degree), properties.trajectoryColour());
+    curveSamples(controlPoses, degree, properties.density(), m_drawing.poses);
+    m_drawing.trajectory.clear();
+    if (properties.showTrajectory() && !m_drawing.poses.empty())
+        curveTrajectory(controlPoses, degree, m_drawing.trajectory);
+    m_drawing.placePoses();
 }
 
 std::vector<DualQuaternion> MRBSplineMotion::sampledPoses() const
 {
-    return curveSamples(signAlignedPoses(keyPoses()), m_degree, m_properties.density());
+    std::vector<DualQuaternion> samples;
+    curveSamples(signAlignedPoses(keyPoses()), m_degree, m_properties.density(), samples);
+    return samples;
 }
 
 std::vector<ScenePoint> MRBSplineMotion::trajectoryPoints() const
 {
-    return curveTrajectory(signAlignedPoses(keyPoses()), m_degree);
+    std::vector<ScenePoint> points;
+    curveTrajectory(signAlignedPoses(keyPoses()), m_degree, points);
+    return points;
 }
 
-void MRBSplineMotion::draw() { drawCurve(signAlignedPoses(keyPoses()), m_degree, m_properties); }
+const MotionDrawing &MRBSplineMotion::prepareDrawing()
+{
+    prepareCurve(signAlignedPoses(keyPoses()), m_degree, m_properties);
+    return m_drawing;
+}
+
+void MRBSplineMotion::draw()
+{
+    prepareDrawing();
+    drawMotion(m_drawing, m_properties, true);
+}

@@ -45,16 +45,21 @@ public:
     std::vector<DualQuaternion> sampledPoses() const;
     std::vector<ScenePoint> trajectoryPoints() const;
 
+    // What draw() draws, computed without OpenGL: sampledPoses() with their
+    // placements, and trajectoryPoints() when the trajectory is shown.
+    const MotionDrawing &prepareDrawing();
     void draw() override;
 
 protected:
     // The same for given control poses taken as they are, with the sampling
-    // density given; used by the interpolation for its computed control poses.
-    static std::vector<DualQuaternion> curveSamples(
-        const std::vector<DualQuaternion> &controlPoses, int degree, int density);
-    static std::vector<ScenePoint> curveTrajectory(
-        const std::vector<DualQuaternion> &controlPoses, int degree);
-    static void drawCurve(const std::vector<DualQuaternion> &controlPoses, int degree,
+    // density given, into the given vector (cleared first); used by the
+    // interpolation for its computed control poses.
+    static void curveSamples(const std::vector<DualQuaternion> &controlPoses, int degree,
+        int density, std::vector<DualQuaternion> &samples);
+    static void curveTrajectory(const std::vector<DualQuaternion> &controlPoses, int degree,
+        std::vector<ScenePoint> &points);
+    // Fills the drawing from given control poses and display settings.
+    void prepareCurve(const std::vector<DualQuaternion> &controlPoses, int degree,
         const MotionProperties &properties);
 
 private:

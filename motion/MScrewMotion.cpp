@@ -11,31 +11,29 @@ DualQuaternion blend(const DualQuaternion &from, const DualQuaternion &to, float
 
 } // namespace
 
-std::vector<DualQuaternion> MScrewMotion::segmentSamples(
-    const std::vector<DualQuaternion> &poses, int density)
+void MScrewMotion::segmentSamples(
+    const std::vector<DualQuaternion> &poses, int density, std::vector<DualQuaternion> &samples)
 {
-    std::vector<DualQuaternion> samples;
+    samples.clear();
     const int n = static_cast<int>(poses.size());
     if (n < 2)
-        return samples;
+        return;
     // Every step is single precision on purpose: where a segment's last
     // sample falls (just below or just above t = 1) depends on it. Density 0
     // makes the step infinite: one sample per segment.
-    const float e
-        = (static_cast<float>(samplingDensity(density)) / 100.0f) * (static_cast<float>(n) * 20.0f);
-    const float step = 1.0f / (e / static_cast<float>(n - 1));
+    const float step = samplingStep(density, n, n - 1);
     for (int j = 0; j + 1 < n; ++j)
         for (float t = 0.0f; static_cast<double>(t) <= 1.0; t += step)
             samples.push_back(blend(poses[j], poses[j + 1], t));
-    return samples;
 }
 
-std::vector<ScenePoint> MScrewMotion::segmentTrajectory(const std::vector<DualQuaternion> &poses)
+void MScrewMotion::segmentTrajectory(
+    const std::vector<DualQuaternion> &poses, std::vector<ScenePoint> &points)
 {
-    std::vector<ScenePoint> points;
+    points.clear();
     const size_t n = poses.size();
     if (n < 2)
-        return points;
+        return;
     for (size_t j = 0; j + 1 < n; ++j) {
         // 0.02 is added in double and stored back in single precision: 51
         // points, the last at t = 0.99999964.
@@ -44,24 +42,35 @@ std::vector<ScenePoint> MScrewMotion::segmentTrajectory(const std::vector<DualQu
             points.push_back(placedTranslation(blend(poses[j], poses[j + 1], t)));
     }
     points.push_back(placedTranslation(poses.back()));
-    return points;
 }
 
 std::vector<DualQuaternion> MScrewMotion::sampledPoses() const
 {
-    return segmentSamples(signAlignedPoses(keyPoses()), m_properties.density());
+    std::vector<DualQuaternion> samples;
+    segmentSamples(signAlignedPoses(keyPoses()), m_properties.density(), samples);
+    return samples;
 }
 
 std::vector<ScenePoint> MScrewMotion::trajectoryPoints() const
 {
-    return segmentTrajectory(signAlignedPoses(keyPoses()));
+    std::vector<ScenePoint> points;
+    segmentTrajectory(signAlignedPoses(keyPoses()), points);
+    return points;
+}
+
+const MotionDrawing &MScrewMotion::prepareDrawing()
+{
+    const std::vector<DualQuaternion> poses = signAlignedPoses(keyPoses());
+    segmentSamples(poses, m_properties.density(), m_drawing.poses);
+    m_drawing.trajectory.clear();
+    if (m_properties.showTrajectory() && !m_drawing.poses.empty())
+        segmentTrajectory(poses, m_drawing.trajectory);
+    m_drawing.placePoses();
+    return m_drawing;
 }
 
 void MScrewMotion::draw()
 {
-    const std::vector<DualQuaternion> samples = sampledPoses();
-    for (size_t i = 0; i < samples.size(); ++i)
-        drawPoseAt(samples[i], static_cast<int>(i), m_properties, true);
-    if (m_properties.showTrajectory() && !samples.empty())
-        drawTrajectory(trajectoryPoints(), m_properties.trajectoryColour());
+    prepareDrawing();
+    drawMotion(m_drawing, m_properties, true);
 }

@@ -17,13 +17,18 @@ public:
     // 51 points per segment (t = 0, 0.02, ...) and the last key pose's.
     std::vector<ScenePoint> trajectoryPoints() const;
 
+    // What draw() draws, computed without OpenGL: sampledPoses() with their
+    // placements, and trajectoryPoints() when the trajectory is shown.
+    const MotionDrawing &prepareDrawing();
     void draw() override;
 
     // The same for a given sequence of poses, taken as they are (no sign
-    // alignment); the B-spline motions of degree 1 draw through these.
-    static std::vector<DualQuaternion> segmentSamples(
-        const std::vector<DualQuaternion> &poses, int density);
-    static std::vector<ScenePoint> segmentTrajectory(const std::vector<DualQuaternion> &poses);
+    // alignment), into the given vector (cleared first); the B-spline
+    // motions of degree 1 draw through these.
+    static void segmentSamples(const std::vector<DualQuaternion> &poses, int density,
+        std::vector<DualQuaternion> &samples);
+    static void segmentTrajectory(
+        const std::vector<DualQuaternion> &poses, std::vector<ScenePoint> &points);
 
 private:
     MotionProperties m_properties;

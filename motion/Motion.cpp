@@ -1,7 +1,7 @@
 #include "motion/Motion.h"
 
 #include "algebra/KeyPoseList.h"
-#include "view/EndEffector.h"
+#include "view/PoseGeometry.h"
 
 #include <GL/gl.h>
 
@@ -41,8 +41,12 @@ Matrix4 posePlacementMatrix(const DualQuaternion &pose)
 
 ScenePoint placedTranslation(const DualQuaternion &pose)
 {
-    const Matrix4 m = pose.toMatrix();
-    return ScenePoint { m(0, 3) * 10.0, m(1, 3) * 10.0, m(2, 3) * -10.0 };
+    // The translation of toMatrix() computed as it does, without the
+    // rotation: trajectories place thousands of points in every paint.
+    const Quaternion p = pose.realPart();
+    const Quaternion d = pose.dualPart();
+    const Quaternion t = (d * p.conjugate() - p * d.conjugate()) / p.squaredNorm();
+    return ScenePoint { t.x() * 10.0, t.y() * 10.0, t.z() * -10.0 };
 }
 
 bool isFiniteMatrix(const Matrix4 &m)
@@ -60,29 +64,32 @@ std::vector<DualQuaternion> signAlignedPoses(std::vector<DualQuaternion> poses)
 
 int samplingDensity(int density) { return std::clamp(density, 0, 100); }
 
-namespace {
-
-// The glyph is drawn at half size, pushed down its z axis like the model.
-void drawGlyph(bool selected)
+float samplingStep(int density, int keyPoseCount, int segments)
 {
-    GLUquadric *quadric = poseQuadric();
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glPushMatrix();
-    glScalef(0.5f, 0.5f, 0.5f);
-    glTranslatef(0.0f, 0.0f, -1.125f);
-    if (selected)
-        drawSelectedFrameGlyph(quadric);
-    else
-        drawFrameGlyph(quadric);
-    glPopMatrix();
+    const float e = (static_cast<float>(samplingDensity(density)) / 100.0f)
+        * (static_cast<float>(keyPoseCount) * 20.0f);
+    return 1.0f / (e / static_cast<float>(segments));
 }
 
-} // namespace
-
-void drawPoseAt(
-    const DualQuaternion &pose, int index, const MotionProperties &properties, bool scaleModel)
+void MotionDrawing::placePoses()
 {
-    const Matrix4 placement = posePlacementMatrix(pose);
+    placements.resize(poses.size());
+    for (size_t i = 0; i < poses.size(); ++i)
+        placements[i] = posePlacementMatrix(poses[i]);
+}
+
+void MotionDrawing::clear()
+{
+    poses.clear();
+    placements.clear();
+    trajectory.clear();
+}
+
+namespace {
+
+void drawPlacedPose(
+    const Matrix4 &placement, int index, const MotionProperties &properties, bool scaleModel)
+{
     if (!isFiniteMatrix(placement))
         return;
     const bool selected = index == properties.selectedPosition();
@@ -90,7 +97,7 @@ void drawPoseAt(
     glPushMatrix();
     glMultMatrixd(placement.data());
     if (properties.showFrames())
-        drawGlyph(selected);
+        drawPoseFrame(selected);
     // Alpha is never blended; it is only there because OpenGL reads four.
     static const GLfloat red[4] = { 1.0f, 0.0f, 0.0f, 1.0f };
     const float *colour = properties.objectColour();
@@ -101,9 +108,17 @@ void drawPoseAt(
             const float size = properties.objectSize();
             glScalef(size, size, size);
         }
-        drawEndEffector();
+        drawPoseModel();
     }
     glPopMatrix();
+}
+
+} // namespace
+
+void drawPoseAt(
+    const DualQuaternion &pose, int index, const MotionProperties &properties, bool scaleModel)
+{
+    drawPlacedPose(posePlacementMatrix(pose), index, properties, scaleModel);
 }
 
 void drawTrajectory(const std::vector<ScenePoint> &points, const float colour[3])
@@ -123,6 +138,14 @@ void drawTrajectory(const std::vector<ScenePoint> &points, const float colour[3]
     }
     glEnd();
     glEnable(GL_LIGHTING);
+}
+
+void drawMotion(const MotionDrawing &drawing, const MotionProperties &properties, bool scaleModel)
+{
+    for (size_t i = 0; i < drawing.placements.size(); ++i)
+        drawPlacedPose(drawing.placements[i], static_cast<int>(i), properties, scaleModel);
+    if (properties.showTrajectory() && !drawing.placements.empty())
+        drawTrajectory(drawing.trajectory, properties.trajectoryColour());
 }
 
 Motion::Motion()
@@ -149,9 +172,9 @@ void Motion::drawKeyPositions(const float material[4]) const
             continue;
         glPushMatrix();
         glMultMatrixd(placement.data());
-        drawGlyph(false);
+        drawPoseFrame(false);
         glMaterialfv(GL_FRONT, GL_DIFFUSE, material);
-        drawEndEffector();
+        drawPoseModel();
         glPopMatrix();
     }
 }

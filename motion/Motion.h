@@ -71,6 +71,28 @@ std::vector<DualQuaternion> signAlignedPoses(std::vector<DualQuaternion> poses);
 // in single precision), so it is brought back into the range.
 int samplingDensity(int density);
 
+// The step in t between the samples of a computed motion: density / 100 x
+// 20 n samples (n key poses) spread over `segments` segments of t = 0 .. 1,
+// so 1 / (e / segments) with e = density / 100 x 20 n. Single precision on
+// purpose: how many samples a segment gets, and whether one falls at t = 1,
+// depends on it. Density 0 gives an infinite step (one sample per segment).
+float samplingStep(int density, int keyPoseCount, int segments = 1);
+
+// What one draw() sends to OpenGL, computed without it: the drawn poses in
+// drawing order with their placements (posePlacementMatrix), and the
+// trajectory points (empty when the trajectory is not shown). A motion keeps
+// one and refills it for every draw, so its storage is reused.
+struct MotionDrawing {
+    std::vector<DualQuaternion> poses;
+    std::vector<Matrix4> placements;
+    std::vector<ScenePoint> trajectory;
+
+    // Sets placements from poses.
+    void placePoses();
+    // Empties all three, keeping their storage.
+    void clear();
+};
+
 // Draws one pose at running index `index`: the frame glyph (white when the
 // index is the selected one) if frames are shown, then the material (red when
 // selected, else the object colour), then the end-effector model if shown,
@@ -81,6 +103,10 @@ void drawPoseAt(
 // Lines from each point to the next, unlit, width 2, in the given colour.
 // Lines with a non-finite end are left out.
 void drawTrajectory(const std::vector<ScenePoint> &points, const float colour[3]);
+// The draw loop every motion shares: each pose as drawPoseAt() draws it, at
+// running indices 0, 1, 2, ..., then the trajectory, when shown and there
+// are poses.
+void drawMotion(const MotionDrawing &drawing, const MotionProperties &properties, bool scaleModel);
 
 // A motion: turns its key poses into something drawn in the current OpenGL
 // context. The key poses are owned by the motion and handed out as copies;
@@ -103,6 +129,10 @@ public:
     void drawKeyPositions(const float material[4]) const;
 
     virtual void draw() = 0;
+
+protected:
+    // Refilled by each kind's prepareDrawing(), which its draw() calls.
+    MotionDrawing m_drawing;
 
 private:
     std::unique_ptr<KeyPoseList> m_keyPoses;

@@ -1,6 +1,9 @@
 #include "view/EndEffector.h"
 
+#include "motion/Motion.h"
 #include "tests/support/GLScene.h"
+#include "tests/support/Poses.h"
+#include "view/PoseGeometry.h"
 
 #include <GL/gl.h>
 
@@ -83,6 +86,7 @@ private slots:
     void shaft();
     void glyphColours_data();
     void glyphColours();
+    void compiledGeometryLooksLikeTheExactOne();
     void repeatedDrawsKeepMemory();
 
 private:
@@ -191,6 +195,57 @@ void TestGLEndEffector::glyphColours()
         QVERIFY2(isWhitePixel(pixel), qPrintable(seen));
     // Nothing is drawn on the far side of the origin.
     QCOMPARE(image.pixel(m_scene->pixelOf(-probe.x(), -probe.y())) & 0xffffff, 0u);
+}
+
+// The pose markers compiled into display lists, with fewer stacks along the
+// rods and rings across the caps, against the exact 20 x 20 quadrics: a
+// scene of 120 poses turned every way, frames, models and a highlighted pose,
+// as a motion draws them.
+void TestGLEndEffector::compiledGeometryLooksLikeTheExactOne()
+{
+    GLScene scene(480);
+    QVERIFY2(scene.isValid(), qPrintable(scene.error()));
+    MotionProperties properties;
+    properties.setShowFrames(true);
+    properties.setShowObject(true);
+    properties.setObjectSize(0.7f);
+    properties.setObjectColour(0.0f, 0.5f, 0.0f);
+    properties.setSelectedPosition(37);
+    const auto paint = [&](bool exact) {
+        setExactPoseGeometry(exact);
+        scene.begin(5.5);
+        // As far from the eye, and from the light beside it, as the view's
+        // camera puts the poses.
+        glTranslated(0.0, 0.0, -20.0);
+        for (int i = 0; i < 120; ++i) {
+            const QVector3D axis(std::sin(i * 0.7f), std::cos(i * 1.3f), 0.6f);
+            const QVector3D at(0.09f * float(i % 11 - 5), 0.09f * float(i / 11 - 5), 0.0f);
+            drawPoseAt(makePose(37.0 * i, axis, at), i, properties, true);
+        }
+        const QImage image = scene.image();
+        setExactPoseGeometry(false);
+        return image;
+    };
+    const QImage exact = paint(true);
+    const QImage compiled = paint(false);
+    // Drawn again from the same lists, the picture does not change.
+    QCOMPARE(paint(false), compiled);
+
+    const int pixels = exact.width() * exact.height();
+    QVERIFY2(changedPixels(exact, qRgb(0, 0, 0)) > pixels / 4,
+        qPrintable(QString::number(changedPixels(exact, qRgb(0, 0, 0)))));
+    int differing = 0;
+    for (int y = 0; y < exact.height(); ++y)
+        for (int x = 0; x < exact.width(); ++x) {
+            const QRgb a = exact.pixel(x, y), b = compiled.pixel(x, y);
+            const int delta = qMax(qAbs(qRed(a) - qRed(b)),
+                qMax(qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))));
+            differing += delta > 8 ? 1 : 0;
+        }
+    QVERIFY2(differing * 1000 <= pixels,
+        qPrintable(QStringLiteral("%1 of %2 pixels differ by more than 8 levels")
+                       .arg(differing)
+                       .arg(pixels)));
 }
 
 // Quadrics and anything else the drawing makes must not pile up over

@@ -15,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QScrollArea>
 #include <QSlider>
 #include <QtTest>
 
@@ -144,6 +145,13 @@ void TestGlLongRun::openShowAndClose(camera::SteppedClock &clock)
     QTRY_VERIFY(!window->skeletonLabel->pixmap(Qt::ReturnByValue).isNull());
     QTRY_VERIFY(!window->colorLabel->pixmap(Qt::ReturnByValue).isNull());
     QTRY_VERIFY(window->glWidget->isValid());
+    // A key position drawn compiles this context's pose geometry, which the
+    // context must take with it.
+    const double identity[4] = { 0, 0, 0, 1 }, origin[4] = { 0, 0, 0, 0 };
+    window->sensor->addKeyPosition(DualQuaternion::fromRotationTranslation(identity, origin));
+    window->keyPositionsCheck->setChecked(true);
+    window->glWidget->grabFramebuffer();
+    QVERIFY(liveDisplayLists > 0);
     QVERIFY(window->close());
     QVERIFY(!window->isVisible());
     window.reset();
@@ -238,6 +246,9 @@ void TestGlLongRun::paintsAndPollsKeepResources()
         frame();
     const Census before = takeCensus();
     const int quadricsBefore = liveQuadrics;
+    // The pose geometry, compiled by the first paint and kept since.
+    const long listsBefore = liveDisplayLists;
+    QVERIFY(listsBefore > 0);
     // heapGrowthOver: more warm-up, then ten samples.
     const int measuredPerSample = paints * 9 / 100;
     const qint64 growth = heapGrowthOver(frame, paints / 10 - 20, measuredPerSample);
@@ -253,17 +264,36 @@ void TestGlLongRun::paintsAndPollsKeepResources()
     QVERIFY2(after.contractObjects == before.contractObjects, qPrintable(seen));
     QCOMPARE(int(liveQuadrics), quadricsBefore);
     QVERIFY(liveQuadrics <= 1);
-    QCOMPARE(long(liveDisplayLists), 0L);
+    QCOMPARE(long(liveDisplayLists), listsBefore);
     // Nor did anything else make display lists behind the counter's back.
-    view->makeCurrent();
-    int listsInUse = 0;
-    for (GLuint id = 1; id <= 4096; ++id)
-        listsInUse += glIsList(id) ? 1 : 0;
-    view->doneCurrent();
-    QCOMPARE(listsInUse, 0);
+    const auto listsInUse = [view] {
+        view->makeCurrent();
+        long lists = 0;
+        for (GLuint id = 1; id <= 4096; ++id)
+            lists += glIsList(id) ? 1 : 0;
+        view->doneCurrent();
+        return lists;
+    };
+    QCOMPARE(listsInUse(), listsBefore);
     // The picture is still the picture.
     QCOMPARE(view->grabFramebuffer(), first);
     QCOMPARE(sensor.continuousPositionCount(), 30);
+
+    // Moved to another window the view gets a new context: the old one's
+    // lists go with it and the new one compiles its own, there and back.
+    QWidget elsewhere;
+    elsewhere.resize(200, 160);
+    view->setParent(&elsewhere);
+    view->show();
+    elsewhere.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&elsewhere));
+    QVERIFY(changedPixels(view->grabFramebuffer(), qRgb(0, 0, 0)) > 40);
+    QCOMPARE(long(liveDisplayLists), listsBefore);
+    QCOMPARE(listsInUse(), listsBefore);
+    view->setParent(window.glScrollArea->viewport());
+    view->show();
+    QCOMPARE(view->grabFramebuffer(), first);
+    QCOMPARE(long(liveDisplayLists), listsBefore);
 }
 
 QTEST_MAIN(TestGlLongRun)

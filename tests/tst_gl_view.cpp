@@ -2,13 +2,14 @@
 // their poses project, the capture-mode perspective, and what a paint changes
 // in the window.
 #include "app/mainDialog.h"
-#include "motion/MRBSplineMotion.h"
+#include "motion/MRBSplineInterpolation.h"
 #include "sensor/Sensor.h"
 #include "view/GLWidget.h"
 
 #include <QCheckBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QtTest>
 
 #include <cmath>
@@ -37,6 +38,14 @@ QVector<QPoint> drawnPixels(const QImage &image, QRgb background)
             if ((image.pixel(x, y) & 0xffffff) != (background & 0xffffff))
                 points << QPoint(x, y);
     return points;
+}
+
+QRect boundsOf(const QVector<QPoint> &points)
+{
+    QRect bounds;
+    for (const QPoint &p : points)
+        bounds |= QRect(p, QSize(1, 1));
+    return bounds;
 }
 
 QPointF centroid(const QVector<QPoint> &points)
@@ -77,6 +86,8 @@ private Q_SLOTS:
     void paintEnablesWhatHasSomethingToShow();
     void keyPositionResetKeepsTheNarrowedRangeUntilTheNextPaint();
     void keyPositionResetWithItsDisplayBoxesChecked();
+    void framingShowsEveryDrawnPose();
+    void unreliableInterpolationIsReportedInTheStatusBar();
 
 private:
     QImage paint() { return view->grabFramebuffer(); }
@@ -254,6 +265,72 @@ void TestGlView::keyPositionResetWithItsDisplayBoxesChecked()
     QTest::mouseRelease(window->resetKeyPositionButton, Qt::LeftButton);
     paint();
     QVERIFY(!window->exportButton->isEnabled());
+}
+
+void TestGlView::framingShowsEveryDrawnPose()
+{
+    // As captured: 1.7 to 1.95 m in front of the camera, a hand's sweep
+    // across.
+    window->keyPositionCaptureCheck->setChecked(true);
+    window->spatialCaptureCheck->setChecked(true);
+    for (int i = 0; i < 6; ++i)
+        window->sensor->addKeyPosition(
+            pose(30 * i, -0.3 + 0.12 * i, 0.1 * std::sin(i), 1.7 + 0.05 * i));
+    window->screwCheck->setChecked(true);
+    window->framesCheck->setChecked(true);
+    const QRect far = boundsOf(drawnPixels(paint(), 0));
+    QVERIFY(!far.isEmpty());
+    QVERIFY2(far.width() < view->width() / 4, qPrintable(QString::number(far.width())));
+
+    QTest::keyClick(view, Qt::Key_F);
+    const QImage framed = paint();
+    const QRect near = boundsOf(drawnPixels(framed, 0));
+    // Everything inside, with room to spare, and filling the view.
+    const QRect inner(framed.width() / 20, framed.height() / 20, framed.width() * 9 / 10,
+        framed.height() * 9 / 10);
+    QVERIFY(inner.contains(near));
+    QVERIFY(near.width() > framed.width() / 2 || near.height() > framed.height() / 2);
+
+    // A double-click frames alike, from wherever the camera was.
+    const double zoom = view->zoom, x = view->translationX, z = view->translationZ;
+    view->resetInteraction();
+    view->rotationY = 0.0;
+    QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(20, 20));
+    QCOMPARE(view->zoom, zoom);
+    QCOMPARE(view->translationX, x);
+    QCOMPARE(view->translationZ, z);
+    // "Reset to original position" is the camera as it always was.
+    QTest::mouseClick(window->resetViewButton, Qt::LeftButton);
+    QCOMPARE(boundsOf(drawnPixels(paint(), 0)), far);
+}
+
+void TestGlView::unreliableInterpolationIsReportedInTheStatusBar()
+{
+    for (int i = 0; i < 60; ++i)
+        window->sensor->addKeyPosition(pose(3 * i, 0.01 * i, 0.05 * std::sin(i / 5.0), 0.0));
+    window->interpolationCheck->setChecked(true);
+    const QString failed = QStringLiteral(
+        "B-spline interpolation: 60 key positions at degree 3 cannot be interpolated reliably");
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(drawnPixels(paint(), 0).isEmpty());
+    QCOMPARE(window->statusBar()->currentMessage(), failed);
+    // Painted three times, inverted once.
+    QCOMPARE(view->interpolationMotion->inversions(), 1);
+
+    // At degree 2 the same key positions interpolate: drawn, message gone.
+    window->interpolationDegreeSpin->setValue(2);
+    QVERIFY(!drawnPixels(paint(), 0).isEmpty());
+    QCOMPARE(window->statusBar()->currentMessage(), QString());
+    QCOMPARE(view->interpolationMotion->inversions(), 2);
+
+    // A message of someone else's is left standing.
+    window->interpolationDegreeSpin->setValue(3);
+    paint();
+    QCOMPARE(window->statusBar()->currentMessage(), failed);
+    window->statusBar()->showMessage(QStringLiteral("something else"));
+    window->interpolationDegreeSpin->setValue(2);
+    paint();
+    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("something else"));
 }
 
 QTEST_MAIN(TestGlView)

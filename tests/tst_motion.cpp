@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -65,6 +66,40 @@ bool samePoint(const ScenePoint &a, const ScenePoint &b, double tolerance = 1e-9
         && std::abs(a.z - b.z) <= tolerance;
 }
 
+// The Bernstein values by de Casteljau's recurrence on the values, O(n^2): the
+// evaluation the Bezier motion was first written with.
+std::vector<double> quadraticBernstein(int degree, double t)
+{
+    std::vector<double> b(size_t(degree) + 1, 0.0);
+    b[0] = 1.0;
+    for (int j = 1; j <= degree; ++j) {
+        double saved = 0.0;
+        for (int k = 0; k < j; ++k) {
+            const double temp = b[k];
+            b[k] = saved + (1.0 - t) * temp;
+            saved = t * temp;
+        }
+        b[j] = saved;
+    }
+    return b;
+}
+
+// Largest difference of the eight components, relative to the largest
+// component of `expected`.
+double relativeDifference(const DualQuaternion &actual, const DualQuaternion &expected)
+{
+    double difference = 0.0, scale = 0.0;
+    for (int c = 0; c < 4; ++c) {
+        difference = std::max(difference,
+            std::max(std::abs(actual.component(c).real() - expected.component(c).real()),
+                std::abs(actual.component(c).dual() - expected.component(c).dual())));
+        scale = std::max(scale,
+            std::max(
+                std::abs(expected.component(c).real()), std::abs(expected.component(c).dual())));
+    }
+    return difference / scale;
+}
+
 // The angle of a sample's rotation about +z, signed, in degrees.
 double angleAboutZ(const DualQuaternion &pose)
 {
@@ -93,6 +128,8 @@ private slots:
     void ownNegationBlendsToItself_data();
     void ownNegationBlendsToItself();
     void bernstein();
+    void bezierSamplesAgainstTheQuadraticRecurrence_data();
+    void bezierSamplesAgainstTheQuadraticRecurrence();
     void knotVectors_data();
     void knotVectors();
     void publishedBasisValues();
@@ -104,6 +141,9 @@ private slots:
     void interpolationPassesThroughKeyPoses_data();
     void interpolationPassesThroughKeyPoses();
     void interpolationOfDegreeOne();
+    void interpolationIsSolvedOnceForItsKeyPosesAndDegree();
+    void interpolationThatCannotBeTrusted_data();
+    void interpolationThatCannotBeTrusted();
 };
 
 void TestMotion::initialProperties()
@@ -398,17 +438,88 @@ void TestMotion::ownNegationBlendsToItself()
     QCOMPARE(screw.keyPoses()[1], negated);
 }
 
+// The values by hand, then against the quadratic recurrence, for every
+// degree up to 60 and t at, near and beyond the ends.
 void TestMotion::bernstein()
 {
     const MBezierMotion bezier;
     QCOMPARE(bezier.allBernstein(2, 0.5), std::vector<double>({ 0.25, 0.5, 0.25 }));
     QCOMPARE(bezier.allBernstein(0, 0.3), std::vector<double>({ 1.0 }));
     QVERIFY(bezier.allBernstein(-1, 0.3).empty());
-    const std::vector<double> b = bezier.allBernstein(4, 0.25);
-    // C(4, k) 0.25^k 0.75^(4-k)
-    const double expected[5] = { 81.0 / 256, 108.0 / 256, 54.0 / 256, 12.0 / 256, 1.0 / 256 };
-    for (int k = 0; k < 5; ++k)
-        QVERIFY(std::abs(b[k] - expected[k]) < 1e-15);
+    std::vector<double> ts
+        = { 0.0, 1e-9, 0.005, 0.1, 1.0 / 3.0, 0.5, 0.77, 0.995, 1.0 - 1e-9, 1.0, -0.25, 1.5 };
+    for (int degree = 1; degree <= 60; ++degree)
+        for (double t : ts) {
+            const std::vector<double> fast = bezier.allBernstein(degree, t);
+            const std::vector<double> reference = quadraticBernstein(degree, t);
+            QCOMPARE(fast.size(), reference.size());
+            // Values below the smallest normal double keep fewer bits: they
+            // agree to 1e-12 of that smallest one.
+            for (int k = 0; k <= degree; ++k)
+                QVERIFY2(std::abs(fast[k] - reference[k])
+                        <= 1e-12 * (std::abs(reference[k]) + std::numeric_limits<double>::min()),
+                    qPrintable(QStringLiteral("degree %1, t = %2, k = %3: %4, not %5")
+                                   .arg(degree)
+                                   .arg(t)
+                                   .arg(k)
+                                   .arg(fast[k], 0, 'g', 17)
+                                   .arg(reference[k], 0, 'g', 17)));
+        }
+
+    // At 1,000 key poses t^k (1 - t)^(n - k) underflows long before the
+    // values do: they stay finite, sum to 1 and end exactly at the ends.
+    for (double t : { 0.0, 0.003, 0.5, 0.9, 0.999, 1.0 }) {
+        const std::vector<double> b = bezier.allBernstein(999, t);
+        double sum = 0.0;
+        for (double v : b) {
+            QVERIFY(std::isfinite(v) && v >= 0.0);
+            sum += v;
+        }
+        QVERIFY2(std::abs(sum - 1.0) < 1e-13, qPrintable(QString::number(sum - 1.0)));
+    }
+    QCOMPARE(bezier.allBernstein(999, 0.0).front(), 1.0);
+    QCOMPARE(bezier.allBernstein(999, 1.0).back(), 1.0);
+    // The largest value at 1,000 key poses, C(999, 500) 0.5^999, by hand.
+    QVERIFY(std::abs(bezier.allBernstein(999, 0.5)[500] / 0.025225 - 1.0) < 1e-4);
+}
+
+void TestMotion::bezierSamplesAgainstTheQuadraticRecurrence_data()
+{
+    QTest::addColumn<int>("n");
+    QTest::addColumn<int>("density");
+    QTest::newRow("2 key poses") << 2 << 100;
+    QTest::newRow("3 key poses") << 3 << 100;
+    QTest::newRow("10 key poses") << 10 << 37;
+    QTest::newRow("33 key poses") << 33 << 100;
+    QTest::newRow("60 key poses") << 60 << 100;
+}
+
+// The drawn poses are the Bezier curve of the key poses, sampled as ever:
+// each equals the sum of the key poses weighted by the quadratic recurrence.
+void TestMotion::bezierSamplesAgainstTheQuadraticRecurrence()
+{
+    QFETCH(int, n);
+    QFETCH(int, density);
+    const std::vector<DualQuaternion> poses = signAlignedPoses(keyPoses(n));
+    MBezierMotion bezier;
+    bezier.setKeyPoses(keyPoses(n));
+    bezier.properties().setDensity(density);
+    const std::vector<DualQuaternion> samples = bezier.sampledPoses();
+    const float step = samplingStep(density, n);
+    int i = 0;
+    for (double t = 0.0; t <= 1.0; t += double(step), ++i) {
+        QVERIFY(i < int(samples.size()));
+        const std::vector<double> b = quadraticBernstein(n - 1, t);
+        DualQuaternion expected = DualQuaternion::zero();
+        for (int j = 0; j < n; ++j)
+            expected = expected + b[j] * poses[j];
+        QVERIFY2(relativeDifference(samples[i], expected) <= 1e-12,
+            qPrintable(QStringLiteral("sample %1: %2")
+                           .arg(i)
+                           .arg(relativeDifference(samples[i], expected))));
+    }
+    QCOMPARE(i, int(samples.size()));
+    QCOMPARE(samples.front(), poses.front());
 }
 
 void TestMotion::knotVectors_data()
@@ -605,6 +716,101 @@ void TestMotion::interpolationOfDegreeOne()
     QCOMPARE(a.size(), b.size());
     for (size_t i = 0; i < a.size(); ++i)
         QVERIFY(maxDifference(a[i].toMatrix(), b[i].toMatrix()) < 1e-6);
+}
+
+// A paint sets the same key poses and degree again and again: the basis
+// matrix is inverted when the count or the degree changes, the control poses
+// solved again when the poses change.
+void TestMotion::interpolationIsSolvedOnceForItsKeyPosesAndDegree()
+{
+    std::vector<DualQuaternion> poses = keyPoses(8);
+    MRBSplineInterpolation interpolation;
+    interpolation.properties().setDensity(100);
+    interpolation.properties().setShowTrajectory(true);
+    interpolation.setKeyPoses(poses);
+    const std::vector<DualQuaternion> control = interpolation.interpolationControlPoints();
+    for (int paint = 0; paint < 3; ++paint) {
+        interpolation.setKeyPoses(poses);
+        interpolation.setDegree(3);
+        QVERIFY(!interpolation.prepareDrawing().poses.empty());
+        interpolation.sampledPoses();
+        interpolation.trajectoryPoints();
+        QVERIFY(!interpolation.interpolationFailed());
+    }
+    QCOMPARE(interpolation.inversions(), 1);
+    QCOMPARE(interpolation.interpolationControlPoints(), control);
+
+    // A moved key pose: the same matrix, new control poses through it.
+    poses[4] = makePose(10.0, QVector3D(1, 0, 0), QVector3D(0.3f, 0.1f, 0.0f));
+    interpolation.setKeyPoses(poses);
+    const std::vector<DualQuaternion> moved = interpolation.interpolationControlPoints();
+    QCOMPARE(interpolation.inversions(), 1);
+    QVERIFY(moved != control);
+    const std::vector<double> knots = MRBSplineMotion::uniformKnotVector(8, 3);
+    QVERIFY(maxDifference(MRBSplineMotion::curvePoint(moved, 3, knots, 4.0 / 7.0).toMatrix(),
+                poses[4].toMatrix())
+        < 1e-5);
+
+    interpolation.setDegree(2);
+    interpolation.sampledPoses();
+    QCOMPARE(interpolation.inversions(), 2);
+    poses.push_back(poses.back());
+    interpolation.setKeyPoses(poses);
+    interpolation.sampledPoses();
+    QCOMPARE(interpolation.inversions(), 3);
+    // Degrees outside 0 .. n - 1 have no matrix to invert and fail nothing.
+    interpolation.setDegree(9);
+    QVERIFY(interpolation.interpolationControlPoints().empty());
+    QVERIFY(!interpolation.interpolationFailed());
+    QCOMPARE(interpolation.inversions(), 3);
+}
+
+void TestMotion::interpolationThatCannotBeTrusted_data()
+{
+    QTest::addColumn<int>("n");
+    QTest::addColumn<int>("degree");
+    QTest::addColumn<bool>("fails");
+    QTest::newRow("48 at degree 3") << 48 << 3 << false;
+    QTest::newRow("49 at degree 3: amplifies") << 49 << 3 << true;
+    QTest::newRow("60 at degree 3: amplifies") << 60 << 3 << true;
+    QTest::newRow("250 at degree 3: singular") << 250 << 3 << true;
+    QTest::newRow("250 at degree 2") << 250 << 2 << false;
+    QTest::newRow("12 at degree 11") << 12 << 11 << false;
+    QTest::newRow("13 at degree 12: amplifies") << 13 << 12 << true;
+}
+
+void TestMotion::interpolationThatCannotBeTrusted()
+{
+    QFETCH(int, n);
+    QFETCH(int, degree);
+    QFETCH(bool, fails);
+    MRBSplineInterpolation interpolation;
+    interpolation.setKeyPoses(keyPoses(n));
+    interpolation.setDegree(degree);
+    interpolation.properties().setDensity(10);
+    QCOMPARE(interpolation.interpolationFailed(), fails);
+    const double residual = interpolation.inverseResidual();
+    const double amplification = interpolation.inverseAmplification();
+    const QString seen
+        = QStringLiteral("residual %1, amplification %2").arg(residual).arg(amplification);
+    if (fails) {
+        QVERIFY2(residual > MRBSplineInterpolation::maxInverseResidual
+                || amplification > MRBSplineInterpolation::maxAmplification,
+            qPrintable(seen));
+        // Nothing is drawn for it.
+        QVERIFY(interpolation.interpolationControlPoints().empty());
+        QVERIFY(interpolation.sampledPoses().empty());
+        QVERIFY(interpolation.trajectoryPoints().empty());
+    } else {
+        QVERIFY2(residual <= MRBSplineInterpolation::maxInverseResidual, qPrintable(seen));
+        // Every row of the inverse sums to one, as every row of the basis
+        // matrix does: the amplification is at least 1.
+        QVERIFY2(amplification >= 1.0 - 1e-9
+                && amplification <= MRBSplineInterpolation::maxAmplification,
+            qPrintable(seen));
+        QCOMPARE(int(interpolation.interpolationControlPoints().size()), n);
+        QVERIFY(!interpolation.sampledPoses().empty());
+    }
 }
 
 QTEST_MAIN(TestMotion)

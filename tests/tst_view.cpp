@@ -8,10 +8,12 @@
 #include "motion/MRBSplineMotion.h"
 #include "motion/MScrewMotion.h"
 #include "sensor/Sensor.h"
+#include "view/CameraFit.h"
 #include "view/GLWidget.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QMatrix4x4>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -66,6 +68,9 @@ private Q_SLOTS:
     void resetOfTheContinuousMotion();
     void dragging_data();
     void dragging();
+    void wheelZoomsAndResetsRestore();
+    void framingBringsEveryPointIntoView_data();
+    void framingBringsEveryPointIntoView();
     void aspectRatio_data();
     void aspectRatio();
     void resetButtonActsOnPress();
@@ -300,6 +305,128 @@ void TestView::dragging()
     QCOMPARE(view->translationZ, expected[4]);
     QCOMPARE(view->rotationZ, 0.0);
     QCOMPARE(view->lastMousePosition, QPointF(start + move));
+}
+
+void TestView::wheelZoomsAndResetsRestore()
+{
+    view->resize(400, 300);
+    const auto wheel = [this](int delta) {
+        QWheelEvent event(QPointF(200, 150), QPointF(view->mapToGlobal(QPoint(200, 150))), QPoint(),
+            QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view, &event);
+        return event.isAccepted();
+    };
+    QVERIFY(wheel(120));
+    QCOMPARE(view->zoom, 1.1);
+    QVERIFY(wheel(-240));
+    QVERIFY(std::abs(view->zoom - 1.0 / 1.1) < 1e-12);
+    // Half a notch from a fine wheel: half the step.
+    QVERIFY(wheel(60));
+    QVERIFY(std::abs(view->zoom - std::sqrt(1.1) / 1.1) < 1e-12);
+    for (int i = 0; i < 200; ++i)
+        wheel(-120);
+    QCOMPARE(view->zoom, minimumZoom);
+    // Sideways scrolling is left to the scroll area.
+    QVERIFY(!wheel(0));
+
+    view->rotationY = 30;
+    view->translationX = 2;
+    QTest::mousePress(window->resetViewButton, Qt::LeftButton);
+    QCOMPARE(view->zoom, 1.0);
+    QCOMPARE(view->rotationY, 0.0);
+    QTest::mouseRelease(window->resetViewButton, Qt::LeftButton);
+    view->zoom = 3.0;
+    view->resetKeyPositionMotions();
+    QCOMPARE(view->zoom, 1.0);
+
+    // "F" and a double-click with nothing drawn leave the camera alone.
+    view->zoom = 2.0;
+    QTest::keyClick(view, Qt::Key_F);
+    QTest::mouseDClick(view, Qt::LeftButton);
+    QCOMPARE(view->zoom, 2.0);
+    QCOMPARE(view->translationX, 0.0);
+}
+
+void TestView::framingBringsEveryPointIntoView_data()
+{
+    QTest::addColumn<bool>("perspective");
+    QTest::addColumn<QVector<double>>("rotation");
+    QTest::addColumn<double>("aspect");
+    QTest::addColumn<QVector<QVector3D>>("points");
+    // Where capture puts poses: about 1.8 m in front of the camera.
+    const QVector<QVector3D> captured
+        = { { 1, 2, -18 }, { 4, 3, -17 }, { -2, 1, -19.5f }, { 0.5f, 4, -18 } };
+    QTest::newRow("captured, perspective")
+        << true << QVector<double> { 0, 0, 0 } << 946.0 / 561 << captured;
+    QTest::newRow("captured, turned") << true << QVector<double> { 30, -50, 10 } << 1.7 << captured;
+    QTest::newRow("captured, tall view") << true << QVector<double> { 0, 0, 0 } << 0.4 << captured;
+    QTest::newRow("captured, flat") << false << QVector<double> { 0, 0, 0 } << 1.7 << captured;
+    QTest::newRow("one pose") << true << QVector<double> { 0, 0, 0 } << 1.7
+                              << QVector<QVector3D> { { 30, -40, 5 } };
+    QTest::newRow("deep line, flat") << false << QVector<double> { 0, 0, 0 } << 1.7
+                                     << QVector<QVector3D> { { 0, 0, -40 }, { 0, 0, 40 } };
+    QTest::newRow("deep line, perspective") << true << QVector<double> { 0, 0, 0 } << 1.7
+                                            << QVector<QVector3D> { { 0, 0, -90 }, { 0, 0, 60 } };
+    QTest::newRow("small, flat") << false << QVector<double> { 10, 20, 30 } << 1.0
+                                 << QVector<QVector3D> { { 0.1f, 0, 0 }, { 0, 0.2f, 0 } };
+}
+
+// The camera found is checked by projecting the points (and a ball of the
+// padding around each) as the paint does, with its own matrices.
+void TestView::framingBringsEveryPointIntoView()
+{
+    QFETCH(bool, perspective);
+    QFETCH(QVector<double>, rotation);
+    QFETCH(double, aspect);
+    QFETCH(QVector<QVector3D>, points);
+    const double padding = 1.25;
+    ViewCamera camera;
+    camera.rotationX = rotation[0];
+    camera.rotationY = rotation[1];
+    camera.rotationZ = rotation[2];
+    camera.translationX = 7;
+    camera.zoom = 0.3;
+    std::vector<ScenePoint> scene;
+    for (const QVector3D &p : points)
+        scene.push_back(ScenePoint { p.x(), p.y(), p.z() });
+    const ViewCamera framed = framedCamera(camera, scene, padding, aspect, perspective);
+    QCOMPARE(framed.rotationX, camera.rotationX);
+    QCOMPARE(framed.rotationZ, camera.rotationZ);
+
+    QMatrix4x4 projection;
+    const double z = framed.zoom;
+    projection.scale(float(z), float(z), perspective ? 1.0f : float(std::min(z, 1.0)));
+    QMatrix4x4 modelView;
+    if (perspective) {
+        projection.perspective(60.0f, float(aspect), 0.01f, 1000.0f);
+        modelView.translate(0, 0, -20);
+    }
+    modelView.translate(
+        float(framed.translationX), float(framed.translationY), float(framed.translationZ));
+    modelView.rotate(float(framed.rotationX), 1, 0, 0);
+    modelView.rotate(float(framed.rotationY), 0, 1, 0);
+    modelView.rotate(float(framed.rotationZ), 0, 0, 1);
+    double largest = 0.0;
+    for (const QVector3D &p : points) {
+        const QVector3D eye = modelView.map(p);
+        for (const QVector3D &offset :
+            { QVector3D(1, 0, 0), QVector3D(-1, 0, 0), QVector3D(0, 1, 0), QVector3D(0, -1, 0),
+                QVector3D(0, 0, 1), QVector3D(0, 0, -1) }) {
+            const QVector3D ndc = projection.map(eye + float(padding) * offset);
+            // A tenth of the view to spare on each side, and inside the depth.
+            QVERIFY(std::abs(ndc.x()) <= 0.834f && std::abs(ndc.y()) <= 0.834f);
+            QVERIFY(std::abs(ndc.z()) < 1.0f);
+            // Without perspective the depth may be what limits the zoom.
+            largest = std::max(largest,
+                double(std::max({ std::abs(ndc.x()), std::abs(ndc.y()),
+                    perspective ? 0.0f : std::abs(ndc.z()) })));
+        }
+    }
+    // Not lost in the middle either.
+    QVERIFY2(largest > 0.45, qPrintable(QString::number(largest)));
+    QVERIFY(std::isfinite(z) && z >= minimumZoom && z <= maximumZoom);
+    // Nothing to frame: the camera stays.
+    QCOMPARE(framedCamera(camera, {}, padding, aspect, perspective).zoom, camera.zoom);
 }
 
 void TestView::aspectRatio_data()

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -190,42 +191,45 @@ bool readFace(GeometryReader &in, EndEffectorFace &face, int index)
     return true;
 }
 
-void drawCappedShaft(GLUquadric *quadric)
+// Every round part has 20 slices around its axis, whatever its stacks.
+constexpr int slices = 20;
+
+void drawCappedShaft(GLUquadric *quadric, int stacks)
 {
     if (!quadric)
         return;
-    gluCylinder(quadric, 0.25, 0.25, 1.0, 20, 20);
+    gluCylinder(quadric, 0.25, 0.25, 1.0, slices, stacks);
     // The caps are cones too flat to see as cones: discs of radius 0.25.
     glPushMatrix();
     glRotated(180.0, 0.0, 1.0, 0.0);
-    gluCylinder(quadric, 0.25, 0.0, 0.00001, 20, 20);
+    gluCylinder(quadric, 0.25, 0.0, 0.00001, slices, stacks);
     glPopMatrix();
     glPushMatrix();
     glTranslated(0.0, 0.0, 1.0);
-    gluCylinder(quadric, 0.25, 0.0, 0.00001, 20, 20);
+    gluCylinder(quadric, 0.25, 0.0, 0.00001, slices, stacks);
     glPopMatrix();
 }
 
-void drawRods(
-    GLUquadric *quadric, const GLfloat *xColour, const GLfloat *yColour, const GLfloat *zColour)
+void drawRods(GLUquadric *quadric, const GLfloat *xColour, const GLfloat *yColour,
+    const GLfloat *zColour, int stacks)
 {
     if (!quadric)
         return;
     glPushMatrix();
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, xColour);
     glRotatef(90.0f, 0.0f, 1.0f, 0.0f);
-    gluCylinder(quadric, 0.1, 0.1, 2.0, 20, 20);
+    gluCylinder(quadric, 0.1, 0.1, 2.0, slices, stacks);
     glPopMatrix();
 
     glPushMatrix();
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, yColour);
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
-    gluCylinder(quadric, 0.1, 0.1, 2.0, 20, 20);
+    gluCylinder(quadric, 0.1, 0.1, 2.0, slices, stacks);
     glPopMatrix();
 
     glPushMatrix();
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, zColour);
-    gluCylinder(quadric, 0.1, 0.1, 2.0, 20, 20);
+    gluCylinder(quadric, 0.1, 0.1, 2.0, slices, stacks);
     glPopMatrix();
 }
 
@@ -305,6 +309,11 @@ void drawEndEffector()
 
 void drawEndEffectorModel(const EndEffectorModel &model)
 {
+    drawEndEffectorModel(model, exactStacks, false);
+}
+
+void drawEndEffectorModel(const EndEffectorModel &model, int stacks, bool facesAsTriangles)
+{
     GLUquadric *quadric = poseQuadric();
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 
@@ -315,15 +324,32 @@ void drawEndEffectorModel(const EndEffectorModel &model)
     glRotatef(-90.0f, 1.0f, 0.0f, 0.0f);
     const int faceCount = model.faceCount < EndEffectorModel::maxFaces ? model.faceCount
                                                                        : EndEffectorModel::maxFaces;
-    for (int f = 0; f < faceCount; ++f) {
-        const EndEffectorFace &face = model.faces[f];
-        glBegin(GL_POLYGON);
-        glNormal3fv(face.normal);
-        for (int v = 0; v < face.vertexCount && v < EndEffectorFace::maxVertices; ++v) {
-            glEdgeFlag(GL_TRUE);
-            glVertex3fv(face.vertices[v]);
+    if (facesAsTriangles) {
+        // Each face as the fan from its first vertex that GL makes of a
+        // polygon, all of them one primitive.
+        glBegin(GL_TRIANGLES);
+        for (int f = 0; f < faceCount; ++f) {
+            const EndEffectorFace &face = model.faces[f];
+            const int count = std::min(face.vertexCount, EndEffectorFace::maxVertices);
+            for (int v = 1; v + 1 < count; ++v) {
+                glNormal3fv(face.normal);
+                glVertex3fv(face.vertices[0]);
+                glVertex3fv(face.vertices[v]);
+                glVertex3fv(face.vertices[v + 1]);
+            }
         }
         glEnd();
+    } else {
+        for (int f = 0; f < faceCount; ++f) {
+            const EndEffectorFace &face = model.faces[f];
+            glBegin(GL_POLYGON);
+            glNormal3fv(face.normal);
+            for (int v = 0; v < face.vertexCount && v < EndEffectorFace::maxVertices; ++v) {
+                glEdgeFlag(GL_TRUE);
+                glVertex3fv(face.vertices[v]);
+            }
+            glEnd();
+        }
     }
 
     // The shaft runs from file point (1, 0.5, 0) towards -z, one unit long.
@@ -331,21 +357,25 @@ void drawEndEffectorModel(const EndEffectorModel &model)
     glTranslated(0.0, 0.5, 1.0);
     glRotatef(90.0f, 0.0f, 1.0f, 0.0f);
     if (model.hasShaft != 0)
-        drawCappedShaft(quadric);
+        drawCappedShaft(quadric, stacks);
     glPopMatrix();
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 }
 
-void drawFrameGlyph(GLUquadric *quadric)
+void drawFrameGlyph(GLUquadric *quadric) { drawFrameGlyph(quadric, exactStacks); }
+
+void drawSelectedFrameGlyph(GLUquadric *quadric) { drawSelectedFrameGlyph(quadric, exactStacks); }
+
+void drawFrameGlyph(GLUquadric *quadric, int stacks)
 {
     static const GLfloat magenta[4] = { 1.0f, 0.0f, 1.0f, 0.0f };
     static const GLfloat green[4] = { 0.0f, 1.0f, 0.0f, 0.0f };
     static const GLfloat blue[4] = { 0.0f, 0.0f, 1.0f, 0.0f };
-    drawRods(quadric, magenta, green, blue);
+    drawRods(quadric, magenta, green, blue, stacks);
 }
 
-void drawSelectedFrameGlyph(GLUquadric *quadric)
+void drawSelectedFrameGlyph(GLUquadric *quadric, int stacks)
 {
     static const GLfloat white[4] = { 1.0f, 1.0f, 1.0f, 1.0f };
-    drawRods(quadric, white, white, white);
+    drawRods(quadric, white, white, white, stacks);
 }

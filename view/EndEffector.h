@@ -76,3 +76,14 @@ void drawEndEffectorModel(const EndEffectorModel &model);
 // (blue) from the origin; the selected variant draws all three white.
 void drawFrameGlyph(GLUquadric *quadric);
 void drawSelectedFrameGlyph(GLUquadric *quadric);
+
+// The round parts (rods, shaft, caps) have 20 slices around their axis and,
+// as drawn above, 20 stacks along it (rings across a cap). A straight rod or
+// a flat cap gains no shape from stacks: with fewer, only the lighting is
+// interpolated over longer triangles. These take the number of stacks; the
+// model can also give its faces as one set of triangles (the fans GL makes
+// of its polygons) instead of one polygon each.
+constexpr int exactStacks = 20;
+void drawEndEffectorModel(const EndEffectorModel &model, int stacks, bool facesAsTriangles);
+void drawFrameGlyph(GLUquadric *quadric, int stacks);
+void drawSelectedFrameGlyph(GLUquadric *quadric, int stacks);

@@ -8,15 +8,26 @@
 #include "motion/MRBSplineMotion.h"
 #include "motion/MScrewMotion.h"
 #include "sensor/Sensor.h"
+#include "view/CameraFit.h"
+#include "view/PoseGeometry.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QOpenGLContext>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QWheelEvent>
 
 #include <GL/gl.h>
 #include <GL/glu.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <type_traits>
 
 bool GLWidget::screwActive = false;
 bool GLWidget::bezierActive = false;
@@ -38,100 +49,157 @@ const float interpolationTrajectoryColour[3] = { 0.7f, 0.5f, 0.2f };
 const float continuousObjectColour[3] = { 0.0f, 1.0f, 1.0f };
 const float keyPoseMaterial[4] = { 0.7f, 0.5f, 0.2f, 0.0f };
 
-bool checked(const QCheckBox *box) { return box->isChecked(); }
+// Around each drawn pose the frame glyph and the model reach about a scene
+// unit: framing keeps that much room around every pose.
+constexpr double poseExtent = 1.25;
 
-// One selectable kind: its check box, active flag and motion object.
-template <typename M> struct Kind {
-    QCheckBox *check;
-    bool &active;
-    M *&motion;
+// The kinds in the order the view handles them everywhere.
+enum KindIndex { screwKind, bezierKind, approximationKind, interpolationKind, continuousKind };
+
+// One selectable kind: its check box, active flag, colours and degree spin
+// box (null where the kind has none), and what the view does with its motion
+// object, whatever its type. Computed kinds take the key positions, draw
+// them alongside and scale their model; the continuous kind takes the
+// continuous positions and sets only its model colour and density.
+struct Kind {
+    QCheckBox *Kinect::mainDialog::*check;
+    bool *active;
+    const float *objectColour;
+    const float *trajectoryColour;
+    QSpinBox *Kinect::mainDialog::*degreeSpin;
+    bool computed;
+    Motion *(*motion)(const GLWidget &);
+    void (*create)(GLWidget &);
+    void (*destroy)(GLWidget &);
+    MotionProperties &(*properties)(Motion &);
+    void (*setDegree)(Motion &, int);
+    int (*degree)(const Motion &);
+    std::vector<DualQuaternion> (*shownPoses)(const Motion &);
 };
 
-// Creates, refreshes or deletes one kind's motion from its check box.
-// Returns true when the motion was deleted.
-template <typename M> bool followCheckBox(Kind<M> kind)
+template <typename M, M *GLWidget::*member>
+Kind kind(QCheckBox *Kinect::mainDialog::*check, bool *active, const float *objectColour,
+    const float *trajectoryColour, QSpinBox *Kinect::mainDialog::*degreeSpin = nullptr)
 {
-    if (checked(kind.check)) {
-        kind.active = true;
-        if (!kind.motion)
-            kind.motion = new M;
-        return false;
+    Kind k {};
+    k.check = check;
+    k.active = active;
+    k.objectColour = objectColour;
+    k.trajectoryColour = trajectoryColour;
+    k.degreeSpin = degreeSpin;
+    k.computed = !std::is_same_v<M, MContinuousMotion>;
+    k.motion = [](const GLWidget &view) -> Motion * { return view.*member; };
+    k.create = [](GLWidget &view) { view.*member = new M; };
+    k.destroy = [](GLWidget &view) {
+        delete (view.*member);
+        view.*member = nullptr;
+    };
+    // The interpolation's own record, not the one it inherits.
+    k.properties = [](Motion &m) -> MotionProperties & { return static_cast<M &>(m).properties(); };
+    if constexpr (std::is_base_of_v<MRBSplineMotion, M>) {
+        k.setDegree = [](Motion &m, int degree) { static_cast<M &>(m).setDegree(degree); };
+        k.degree = [](const Motion &m) { return static_cast<const M &>(m).degree(); };
     }
-    kind.active = false;
-    if (!kind.motion)
-        return false;
-    delete kind.motion;
-    kind.motion = nullptr;
-    return true;
+    if constexpr (std::is_same_v<M, MContinuousMotion>)
+        k.shownPoses = [](const Motion &m) { return static_cast<const M &>(m).shownPoses(); };
+    else
+        k.shownPoses = [](const Motion &m) { return static_cast<const M &>(m).sampledPoses(); };
+    return k;
 }
 
-template <typename M> void applyShowFlags(M *motion, Kinect::mainDialog *w)
+const std::array<Kind, 5> &kinds()
 {
-    if (!motion)
-        return;
-    motion->properties().setShowTrajectory(checked(w->trajectoryCheck));
-    motion->properties().setShowFrames(checked(w->framesCheck));
-    motion->properties().setShowObject(checked(w->objectCheck));
+    using W = Kinect::mainDialog;
+    static const std::array<Kind, 5> table = {
+        kind<MScrewMotion, &GLWidget::screwMotion>(
+            &W::screwCheck, &GLWidget::screwActive, screwObjectColour, screwTrajectoryColour),
+        kind<MBezierMotion, &GLWidget::bezierMotion>(
+            &W::bezierCheck, &GLWidget::bezierActive, bezierObjectColour, bezierTrajectoryColour),
+        kind<MRBSplineMotion, &GLWidget::approximationMotion>(&W::approximationCheck,
+            &GLWidget::approximationActive, approximationObjectColour,
+            approximationTrajectoryColour, &W::approximationDegreeSpin),
+        kind<MRBSplineInterpolation, &GLWidget::interpolationMotion>(&W::interpolationCheck,
+            &GLWidget::interpolationActive, interpolationObjectColour,
+            interpolationTrajectoryColour, &W::interpolationDegreeSpin),
+        kind<MContinuousMotion, &GLWidget::continuousMotion>(&W::continuousMotionCheck,
+            &GLWidget::continuousActive, continuousObjectColour, nullptr),
+    };
+    return table;
 }
 
-template <typename M> void selectPosition(QCheckBox *check, bool active, M *motion, int index)
+bool checked(const Kinect::mainDialog *w, const Kind &kind)
 {
-    if (checked(check) && active && motion && motion->properties().selectedPosition() != index)
-        motion->properties().setSelectedPosition(index);
+    return (w->*kind.check)->isChecked();
 }
 
-// The degree is taken over only while it is below the number of key poses;
-// the comparison is unsigned so that a negative value never passes.
-template <typename M>
-void takeDegree(QCheckBox *check, bool active, M *motion, int degree, size_t keyPoseCount)
-{
-    if (static_cast<size_t>(static_cast<unsigned>(degree)) < keyPoseCount && checked(check)
-        && active && motion && motion->degree() != degree)
-        motion->setDegree(degree);
-}
+// A degree or index is taken over only while it is below a count; the
+// comparison is unsigned so that a negative value never passes.
+bool below(int value, size_t count) { return size_t(unsigned(value)) < count; }
 
 } // namespace
+
+// What a paint takes from the window, read once at its start.
+struct GLWidget::PaintSettings {
+    std::vector<DualQuaternion> keyPoses;
+    // Only while the continuous kind is drawn.
+    std::vector<DualQuaternion> continuousPoses;
+    bool hasContinuousPoses = false;
+    // The check boxes of the kinds with a degree, for their spin boxes'
+    // ranges, and the spin boxes' values.
+    std::array<bool, 5> checked {};
+    std::array<int, 5> degree {};
+    bool whiteBackground = false;
+    bool captureMode = false;
+    bool showKeyPositions = false;
+    float objectSize = 0.7f;
+    int density = 100;
+};
 
 GLWidget::GLWidget(QWidget *parent)
     : QOpenGLWidget(parent)
 {
+    // Focus on a click, so that "F" reaches the view.
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 GLWidget::~GLWidget()
 {
-    // The motions may hold GL objects of this context; release them with it
-    // current.
+    // GL objects of this context are released with it current. The context
+    // goes with the base class; by then this object is no receiver.
     makeCurrent();
     deleteAllMotions();
+    releasePoseGeometry(context());
+    doneCurrent();
+    if (context())
+        disconnect(context(), nullptr, this, nullptr);
+}
+
+void GLWidget::releaseGLResources()
+{
+    makeCurrent();
+    releasePoseGeometry(context());
     doneCurrent();
 }
 
 void GLWidget::deleteAllMotions()
 {
-    delete screwMotion;
-    screwMotion = nullptr;
-    delete bezierMotion;
-    bezierMotion = nullptr;
-    delete approximationMotion;
-    approximationMotion = nullptr;
-    delete interpolationMotion;
-    interpolationMotion = nullptr;
-    delete continuousMotion;
-    continuousMotion = nullptr;
-    // The flags promise an existing motion; a later view must not inherit them.
-    screwActive = bezierActive = approximationActive = interpolationActive = false;
-    continuousActive = false;
+    // The flags promise an existing motion; a later view must not inherit
+    // them.
+    for (const Kind &kind : kinds()) {
+        kind.destroy(*this);
+        *kind.active = false;
+    }
 }
 
 void GLWidget::updateSelectedPosition(int index)
 {
-    if (Kinect::mainDialog *w = mainDialogInstance) {
-        selectPosition(w->screwCheck, screwActive, screwMotion, index);
-        selectPosition(w->bezierCheck, bezierActive, bezierMotion, index);
-        selectPosition(w->approximationCheck, approximationActive, approximationMotion, index);
-        selectPosition(w->interpolationCheck, interpolationActive, interpolationMotion, index);
-        selectPosition(w->continuousMotionCheck, continuousActive, continuousMotion, index);
-    }
+    if (Kinect::mainDialog *w = mainDialogInstance)
+        for (const Kind &kind : kinds()) {
+            Motion *motion = kind.motion(*this);
+            if (checked(w, kind) && *kind.active && motion
+                && kind.properties(*motion).selectedPosition() != index)
+                kind.properties(*motion).setSelectedPosition(index);
+        }
     update();
 }
 
@@ -144,80 +212,70 @@ void GLWidget::updateGLToPlot(int)
         update();
         return;
     }
-    QCheckBox *const computedChecks[4]
-        = { w->screwCheck, w->bezierCheck, w->approximationCheck, w->interpolationCheck };
-
-    // The first computed kind to appear also switches the model on. Checking
-    // "Object" runs its own connections at once, this slot among them.
-    auto checkObjectIfAlone = [&](int kind) {
-        for (int other = 0; other < 4; ++other)
-            if (other != kind && checked(computedChecks[other]))
-                return;
-        w->objectCheck->setChecked(true);
-    };
-    // A deleted motion re-announces the density, so that the label and the
-    // view agree with the slider even after keyboard changes.
-    auto reannounceDensity = [w] {
-        const int value = w->densitySlider->value();
-        w->densitySlider->setValue(value);
-        Q_EMIT w->densitySlider->sliderMoved(value);
-    };
-
-    auto follow = [&](auto kind, int index, auto *&motion) {
-        const bool existed = motion != nullptr;
-        if (followCheckBox(kind)) {
-            reannounceDensity();
-            return;
+    for (const Kind &kind : kinds()) {
+        if (!checked(w, kind)) {
+            *kind.active = false;
+            if (!kind.motion(*this))
+                continue;
+            kind.destroy(*this);
+            // A deleted motion re-announces the density, so that the label
+            // and the view agree with the slider even after keyboard changes.
+            const int value = w->densitySlider->value();
+            w->densitySlider->setValue(value);
+            Q_EMIT w->densitySlider->sliderMoved(value);
+            continue;
         }
-        if (!checked(kind.check))
-            return;
-        if (!existed && index >= 0)
-            checkObjectIfAlone(index);
-        applyShowFlags(motion, w);
-    };
-    follow(Kind<MScrewMotion> { w->screwCheck, screwActive, screwMotion }, 0, screwMotion);
-    follow(Kind<MBezierMotion> { w->bezierCheck, bezierActive, bezierMotion }, 1, bezierMotion);
-    follow(
-        Kind<MRBSplineMotion> { w->approximationCheck, approximationActive, approximationMotion },
-        2, approximationMotion);
-    follow(Kind<MRBSplineInterpolation> { w->interpolationCheck, interpolationActive,
-               interpolationMotion },
-        3, interpolationMotion);
-    follow(Kind<MContinuousMotion> { w->continuousMotionCheck, continuousActive, continuousMotion },
-        -1, continuousMotion);
+        *kind.active = true;
+        if (!kind.motion(*this)) {
+            kind.create(*this);
+            // The first computed kind to appear also switches the model on.
+            // Checking "Object" runs its own connections at once, this slot
+            // among them.
+            const bool alone = std::none_of(kinds().begin(), kinds().end(), [&](const Kind &other) {
+                return &other != &kind && other.computed && checked(w, other);
+            });
+            if (kind.computed && alone)
+                w->objectCheck->setChecked(true);
+        }
+        if (Motion *motion = kind.motion(*this)) {
+            MotionProperties &p = kind.properties(*motion);
+            p.setShowTrajectory(w->trajectoryCheck->isChecked());
+            p.setShowFrames(w->framesCheck->isChecked());
+            p.setShowObject(w->objectCheck->isChecked());
+        }
+    }
     update();
 }
 
-void GLWidget::updateApproximationDegree(int degree)
+void GLWidget::takeDegree(int index, int degree)
 {
-    if (Kinect::mainDialog *w = mainDialogInstance)
-        takeDegree(w->approximationCheck, approximationActive, approximationMotion, degree,
-            size_t(w->sensor->keyPositionCount()));
+    const Kind &kind = kinds()[size_t(index)];
+    Kinect::mainDialog *w = mainDialogInstance;
+    Motion *motion = kind.motion(*this);
+    if (w && below(degree, size_t(w->sensor->keyPositionCount())) && checked(w, kind)
+        && *kind.active && motion && kind.degree(*motion) != degree)
+        kind.setDegree(*motion, degree);
     update();
 }
 
-void GLWidget::updateInterpolationDegree(int degree)
-{
-    if (Kinect::mainDialog *w = mainDialogInstance)
-        takeDegree(w->interpolationCheck, interpolationActive, interpolationMotion, degree,
-            size_t(w->sensor->keyPositionCount()));
-    update();
-}
+void GLWidget::updateApproximationDegree(int degree) { takeDegree(approximationKind, degree); }
+
+void GLWidget::updateInterpolationDegree(int degree) { takeDegree(interpolationKind, degree); }
 
 void GLWidget::storeKeyPositionsInGLWidget(bool)
 {
     Kinect::mainDialog *w = mainDialogInstance;
-    if (!w || !checked(w->continuousMotionCheck) || !continuousActive || !continuousMotion)
+    if (!w || !w->continuousMotionCheck->isChecked() || !continuousActive || !continuousMotion)
         return;
     const int i = w->positionSlider->value();
-    if (static_cast<size_t>(static_cast<unsigned>(i)) < continuousMotion->shownPoses().size())
+    if (below(i, continuousMotion->shownPoses().size()))
         w->sensor->addKeyPosition(continuousMotion->shownPose(i));
 }
 
 void GLWidget::storeAllKeyPositionsInGLWidget(bool)
 {
     Kinect::mainDialog *w = mainDialogInstance;
-    if (w && checked(w->continuousMotionCheck) && continuousActive && continuousMotion) {
+    if (w && w->continuousMotionCheck->isChecked() && continuousActive && continuousMotion) {
         if (w->sensor->keyPositionCount() > 0)
             w->sensor->clearKeyPositions();
         const std::vector<DualQuaternion> shown = continuousMotion->shownPoses();
@@ -231,31 +289,14 @@ void GLWidget::resetKeyPositionMotions()
 {
     if (Kinect::mainDialog *w = mainDialogInstance) {
         // Unchecking runs the box's connections; the motion is gone by then.
-        if (checked(w->screwCheck)) {
-            screwActive = false;
-            delete screwMotion;
-            screwMotion = nullptr;
-            w->screwCheck->setChecked(false);
+        for (const Kind &kind : kinds()) {
+            if (!kind.computed || !checked(w, kind))
+                continue;
+            *kind.active = false;
+            kind.destroy(*this);
+            (w->*kind.check)->setChecked(false);
         }
-        if (checked(w->bezierCheck)) {
-            bezierActive = false;
-            delete bezierMotion;
-            bezierMotion = nullptr;
-            w->bezierCheck->setChecked(false);
-        }
-        if (checked(w->approximationCheck)) {
-            approximationActive = false;
-            delete approximationMotion;
-            approximationMotion = nullptr;
-            w->approximationCheck->setChecked(false);
-        }
-        if (checked(w->interpolationCheck)) {
-            interpolationActive = false;
-            delete interpolationMotion;
-            interpolationMotion = nullptr;
-            w->interpolationCheck->setChecked(false);
-        }
-        if (checked(w->keyPositionsCheck))
+        if (w->keyPositionsCheck->isChecked())
             w->keyPositionsCheck->setChecked(false);
     }
     resetCamera();
@@ -265,11 +306,11 @@ void GLWidget::resetKeyPositionMotions()
 void GLWidget::resetContinuousMotion()
 {
     Kinect::mainDialog *w = mainDialogInstance;
-    if (w && checked(w->continuousMotionCheck)) {
-        continuousActive = false;
-        delete continuousMotion;
-        continuousMotion = nullptr;
-        w->continuousMotionCheck->setChecked(false);
+    const Kind &kind = kinds()[continuousKind];
+    if (w && checked(w, kind)) {
+        *kind.active = false;
+        kind.destroy(*this);
+        (w->*kind.check)->setChecked(false);
     }
     resetCamera();
     update();
@@ -279,6 +320,7 @@ void GLWidget::resetCamera()
 {
     rotationX = rotationY = rotationZ = 0.0;
     translationX = translationY = translationZ = 0.0;
+    zoom = 1.0;
 }
 
 void GLWidget::resetInteraction()
@@ -315,8 +357,81 @@ void GLWidget::mouseMoveEvent(QMouseEvent *event)
     update();
 }
 
+void GLWidget::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        frameAll();
+    else
+        QOpenGLWidget::mouseDoubleClickEvent(event);
+}
+
+void GLWidget::wheelEvent(QWheelEvent *event)
+{
+    // A notch is 120 eighths of a degree; finer wheels send parts of one.
+    const int delta = event->angleDelta().y();
+    if (delta == 0) {
+        event->ignore();
+        return;
+    }
+    zoom = std::clamp(zoom * std::pow(1.1, delta / 120.0), minimumZoom, maximumZoom);
+    event->accept();
+    update();
+}
+
+void GLWidget::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_F && !(event->modifiers() & ~Qt::KeypadModifier))
+        frameAll();
+    else
+        QOpenGLWidget::keyPressEvent(event);
+}
+
+std::vector<ScenePoint> GLWidget::drawnPoints() const
+{
+    std::vector<ScenePoint> points;
+    const Kinect::mainDialog *w = mainDialogInstance;
+    if (!w)
+        return points;
+    // The key positions are drawn with "Key positions", and every computed
+    // kind passes by them.
+    bool keyPositionsDrawn = w->keyPositionsCheck->isChecked();
+    for (const Kind &kind : kinds()) {
+        const Motion *motion = kind.motion(*this);
+        if (!*kind.active || !motion)
+            continue;
+        keyPositionsDrawn = keyPositionsDrawn || kind.computed;
+        for (const DualQuaternion &pose : kind.shownPoses(*motion))
+            points.push_back(placedTranslation(pose));
+    }
+    if (keyPositionsDrawn)
+        for (const DualQuaternion &pose : w->sensor->keyPositions())
+            points.push_back(placedTranslation(pose));
+    return points;
+}
+
+void GLWidget::frameAll()
+{
+    const Kinect::mainDialog *w = mainDialogInstance;
+    const bool perspective
+        = w && (w->planarCaptureCheck->isChecked() || w->spatialCaptureCheck->isChecked());
+    const ViewCamera camera { rotationX, rotationY, rotationZ, translationX, translationY,
+        translationZ, zoom };
+    const ViewCamera framed
+        = framedCamera(camera, drawnPoints(), poseExtent, aspectRatio(), perspective);
+    translationX = framed.translationX;
+    translationY = framed.translationY;
+    translationZ = framed.translationZ;
+    zoom = framed.zoom;
+    update();
+}
+
 void GLWidget::initializeGL()
 {
+    // A new context (the first, or after the view moved to another window)
+    // compiles the pose geometry on its first paint; the old one's lists are
+    // deleted before it goes.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GLWidget::releaseGLResources,
+        Qt::DirectConnection);
     initializeOpenGLFunctions();
     glEnable(GL_DEPTH_TEST);
     glShadeModel(GL_SMOOTH);
@@ -376,134 +491,132 @@ float GLWidget::aspectRatio() const
 }
 
 // While a capture mode is checked the scene is seen in perspective from 20
-// units away; otherwise it is drawn with the identity matrices.
-bool GLWidget::setUpCaptureCamera()
+// units away; otherwise it is drawn with the identity matrices. The zoom
+// magnifies either about the middle of the view (see ViewCamera); at zoom 1
+// the identity view sets up nothing at all. True when matrices were pushed.
+bool GLWidget::setUpCamera(const PaintSettings &settings)
 {
-    Kinect::mainDialog *w = mainDialogInstance;
-    if (!w || !(checked(w->planarCaptureCheck) || checked(w->spatialCaptureCheck)))
+    if (!settings.captureMode && zoom == 1.0)
         return false;
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
-    gluPerspective(60.0, aspectRatio(), 0.01, 1000.0);
+    if (zoom != 1.0)
+        glScaled(zoom, zoom, settings.captureMode ? 1.0 : std::min(zoom, 1.0));
+    if (settings.captureMode)
+        gluPerspective(60.0, aspectRatio(), 0.01, 1000.0);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-    glTranslatef(0.0f, 0.0f, -20.0f);
+    if (settings.captureMode)
+        glTranslatef(0.0f, 0.0f, -20.0f);
     return true;
 }
 
-void GLWidget::restoreCaptureCamera()
+void GLWidget::restoreCamera()
 {
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
 }
-
-namespace {
-
-template <typename M>
-void setCommonProperties(M *motion, const std::vector<DualQuaternion> &keyPoses,
-    const float objectColour[3], const float trajectoryColour[3], float objectSize, int density)
-{
-    motion->setKeyPoses(keyPoses);
-    motion->properties().setObjectColour(objectColour);
-    motion->properties().setTrajectoryColour(trajectoryColour);
-    motion->properties().setObjectSize(objectSize);
-    motion->properties().setDensity(density);
-}
-
-} // namespace
 
 void GLWidget::paintGL()
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     Kinect::mainDialog *w = mainDialogInstance;
-    // One copy of the key positions per paint; nothing below changes them.
-    std::vector<DualQuaternion> keyPoses;
+    PaintSettings settings;
     if (w) {
-        keyPoses = w->sensor->keyPositions();
-        const int last = static_cast<int>(keyPoses.size()) - 1;
-        // A range change that moves a spin box's value runs the degree slot.
-        if (!keyPoses.empty() && checked(w->approximationCheck))
-            w->approximationDegreeSpin->setRange(0, last);
-        if (!keyPoses.empty() && checked(w->interpolationCheck))
-            w->interpolationDegreeSpin->setRange(0, last);
-        w->exportButton->setEnabled(!keyPoses.empty());
-        w->keyPositionsCheck->setEnabled(!keyPoses.empty());
-        w->continuousMotionCheck->setEnabled(w->sensor->continuousPositionCount() > 0);
+        settings.keyPoses = w->sensor->keyPositions();
+        settings.hasContinuousPoses = w->sensor->continuousPositionCount() > 0;
+        if (continuousActive && continuousMotion)
+            settings.continuousPoses = w->sensor->continuousPositions();
+        for (size_t k = 0; k < kinds().size(); ++k)
+            if (kinds()[k].degreeSpin) {
+                settings.checked[k] = checked(w, kinds()[k]);
+                settings.degree[k] = (w->*kinds()[k].degreeSpin)->value();
+            }
+        settings.whiteBackground = w->whiteBackgroundCheck->isChecked();
+        settings.captureMode
+            = w->planarCaptureCheck->isChecked() || w->spatialCaptureCheck->isChecked();
+        settings.showKeyPositions = w->keyPositionsCheck->isChecked();
+        settings.objectSize = static_cast<float>(w->objectSizeSlider->value()) / 100.0f;
+        settings.density = w->densitySlider->value();
+
+        // Window updates. A range change clamps a spin box's value, which
+        // runs the degree slot at once; the settings clamp alike.
+        const int last = static_cast<int>(settings.keyPoses.size()) - 1;
+        for (size_t k = 0; k < kinds().size(); ++k)
+            if (kinds()[k].degreeSpin && last >= 0 && settings.checked[k]) {
+                (w->*kinds()[k].degreeSpin)->setRange(0, last);
+                settings.degree[k] = std::clamp(settings.degree[k], 0, last);
+            }
+        w->exportButton->setEnabled(!settings.keyPoses.empty());
+        w->keyPositionsCheck->setEnabled(!settings.keyPoses.empty());
+        w->continuousMotionCheck->setEnabled(settings.hasContinuousPoses);
     }
 
-    if (w && checked(w->whiteBackgroundCheck))
+    if (settings.whiteBackground)
         glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
     else
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
 
-    const bool captureCamera = setUpCaptureCamera();
-    if (!w) {
-        if (captureCamera)
-            restoreCaptureCamera();
+    const bool cameraSet = setUpCamera(settings);
+    if (w) {
+        if (settings.showKeyPositions) {
+            MNoneMotion keyPositions;
+            keyPositions.setKeyPoses(settings.keyPoses);
+            applyViewTransform();
+            keyPositions.drawKeyPositions(keyPoseMaterial);
+            glPopMatrix();
+        }
+        // The computed kinds in their order, then the continuous one.
+        for (size_t k = 0; k < kinds().size(); ++k) {
+            const Kind &kind = kinds()[k];
+            Motion *motion = kind.motion(*this);
+            if (!*kind.active || !motion)
+                continue;
+            MotionProperties &p = kind.properties(*motion);
+            motion->setKeyPoses(kind.computed ? settings.keyPoses : settings.continuousPoses);
+            p.setObjectColour(kind.objectColour);
+            if (kind.computed) {
+                p.setTrajectoryColour(kind.trajectoryColour);
+                p.setObjectSize(settings.objectSize);
+            }
+            p.setDensity(settings.density);
+            if (kind.setDegree && below(settings.degree[k], settings.keyPoses.size()))
+                kind.setDegree(*motion, settings.degree[k]);
+            applyViewTransform();
+            if (kind.computed && settings.showKeyPositions)
+                motion->drawKeyPositions(keyPoseMaterial);
+            motion->draw();
+            glPopMatrix();
+        }
+    }
+    if (cameraSet)
+        restoreCamera();
+    if (w)
+        reportInterpolation();
+}
+
+void GLWidget::reportInterpolation()
+{
+    QString message;
+    if (interpolationActive && interpolationMotion && interpolationMotion->interpolationFailed())
+        message = tr("B-spline interpolation: %1 key positions at degree %2 cannot be "
+                     "interpolated reliably")
+                      .arg(interpolationMotion->keyPoseCount())
+                      .arg(interpolationMotion->degree());
+    if (message == m_interpolationMessage)
         return;
-    }
-
-    const bool showKeyPositions = checked(w->keyPositionsCheck);
-    if (showKeyPositions) {
-        MNoneMotion keyPositions;
-        keyPositions.setKeyPoses(keyPoses);
-        applyViewTransform();
-        keyPositions.drawKeyPositions(keyPoseMaterial);
-        glPopMatrix();
-    }
-
-    const float objectSize = static_cast<float>(w->objectSizeSlider->value()) / 100.0f;
-    const int density = w->densitySlider->value();
-    auto drawKind = [&](auto *motion) {
-        applyViewTransform();
-        if (showKeyPositions)
-            motion->drawKeyPositions(keyPoseMaterial);
-        motion->draw();
-        glPopMatrix();
-    };
-    auto takeSpinDegree = [&](auto *motion, const QSpinBox *spin) {
-        const int d = spin->value();
-        if (static_cast<size_t>(static_cast<unsigned>(d)) < keyPoses.size())
-            motion->setDegree(d);
-    };
-
-    if (screwActive && screwMotion) {
-        setCommonProperties(
-            screwMotion, keyPoses, screwObjectColour, screwTrajectoryColour, objectSize, density);
-        drawKind(screwMotion);
-    }
-    if (bezierActive && bezierMotion) {
-        setCommonProperties(bezierMotion, keyPoses, bezierObjectColour, bezierTrajectoryColour,
-            objectSize, density);
-        drawKind(bezierMotion);
-    }
-    if (approximationActive && approximationMotion) {
-        setCommonProperties(approximationMotion, keyPoses, approximationObjectColour,
-            approximationTrajectoryColour, objectSize, density);
-        takeSpinDegree(approximationMotion, w->approximationDegreeSpin);
-        drawKind(approximationMotion);
-    }
-    if (interpolationActive && interpolationMotion) {
-        setCommonProperties(interpolationMotion, keyPoses, interpolationObjectColour,
-            interpolationTrajectoryColour, objectSize, density);
-        takeSpinDegree(interpolationMotion, w->interpolationDegreeSpin);
-        drawKind(interpolationMotion);
-    }
-    if (continuousActive && continuousMotion) {
-        continuousMotion->setKeyPoses(w->sensor->continuousPositions());
-        continuousMotion->properties().setObjectColour(continuousObjectColour);
-        continuousMotion->properties().setDensity(density);
-        applyViewTransform();
-        continuousMotion->draw();
-        glPopMatrix();
-    }
-
-    if (captureCamera)
-        restoreCaptureCamera();
+    // Shown once for each new failure; cleared when the failure ends, unless
+    // another message has taken its place.
+    QStatusBar *bar = mainDialogInstance->statusBar();
+    if (!message.isEmpty())
+        bar->showMessage(message);
+    else if (bar->currentMessage() == m_interpolationMessage)
+        bar->clearMessage();
+    m_interpolationMessage = message;
 }

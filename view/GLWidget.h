@@ -3,21 +3,29 @@
 #include <QOpenGLFunctions>
 #include <QOpenGLWidget>
 #include <QPointF>
+#include <QString>
+
+#include <vector>
 
 class MScrewMotion;
 class MBezierMotion;
 class MRBSplineMotion;
 class MRBSplineInterpolation;
 class MContinuousMotion;
+class QKeyEvent;
 class QMouseEvent;
+class QWheelEvent;
+struct ScenePoint;
 
 // The 3D view: keeps one motion object per selected kind, feeds each with the
 // sensor's poses and the window's display settings in every paint, and draws
 // the scene with fixed-function OpenGL. The camera (perspective while a
-// capture mode is checked, mouse rotation and translation) lives here too.
+// capture mode is checked, mouse rotation and translation, wheel zoom,
+// framing everything drawn) lives here too.
 //
 // Everything it reads or changes of the window goes through mainDialogInstance;
-// without a window the view draws an empty scene.
+// without a window the view draws an empty scene. A paint reads the window
+// once, at its start.
 class GLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     Q_OBJECT
 public:
@@ -38,6 +46,12 @@ public:
     // Width over height of the view for the capture-mode perspective, in
     // single precision; a collapsed view of height 0 counts as height 1.
     float aspectRatio() const;
+
+    // Moves the camera (translation and zoom, the rotation stays) so that
+    // every drawn key position and every pose the drawn motions showed in
+    // the last paint is inside the view, with a margin. Nothing drawn: the
+    // camera stays. Repaints.
+    void frameAll();
 
     // Whether a kind is drawn. Process-wide, like the window; whenever a flag
     // is set, its motion object exists.
@@ -60,13 +74,21 @@ public Q_SLOTS:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    // A double-click with the left button frames everything drawn.
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    // The wheel zooms about the middle of the view, 10 % per notch.
+    void wheelEvent(QWheelEvent *event) override;
+    // "F" frames everything drawn.
+    void keyPressEvent(QKeyEvent *event) override;
     void initializeGL() override;
     void resizeGL(int width, int height) override;
     void paintGL() override;
 
 public:
-    // Camera state: view size in pixels, the last mouse press, and the
-    // scene's rotation (degrees) and translation (scene units).
+    // Camera state: view size in pixels, the last mouse press, the scene's
+    // rotation (degrees) and translation (scene units), and the
+    // magnification about the middle of the view (1 at the start and after
+    // every reset; see ViewCamera).
     int viewHeight = 0;
     int viewWidth = 0;
     int pressedButton = 0;
@@ -78,6 +100,7 @@ public:
     double translationX = 0.0;
     double translationY = 0.0;
     double translationZ = 0.0;
+    double zoom = 1.0;
 
     // One object per selected kind, owned by the view; null when unselected.
     MScrewMotion *screwMotion = nullptr;
@@ -87,8 +110,18 @@ public:
     MContinuousMotion *continuousMotion = nullptr;
 
 private:
+    struct PaintSettings;
+
+    void releaseGLResources();
     void resetCamera();
-    bool setUpCaptureCamera();
-    void restoreCaptureCamera();
+    bool setUpCamera(const PaintSettings &settings);
+    void restoreCamera();
     void deleteAllMotions();
+    void takeDegree(int kind, int degree);
+    std::vector<ScenePoint> drawnPoints() const;
+    void reportInterpolation();
+
+    // The status-bar message of the interpolation's last failure, while it
+    // lasts; empty otherwise.
+    QString m_interpolationMessage;
 };

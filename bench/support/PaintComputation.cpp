@@ -18,80 +18,38 @@ namespace bench {
 
 namespace {
 
-    // The interpolation's drawing steps, to be run on control poses
-    // computed once.
-    struct InterpolationSteps : MRBSplineInterpolation {
-        using MRBSplineMotion::curveSamples;
-        using MRBSplineMotion::curveTrajectory;
-    };
-
-    double placementsOf(const std::vector<DualQuaternion> &poses)
+    double checksum(const MotionDrawing &drawing)
     {
-        double sum = 0.0;
-        for (const DualQuaternion &pose : poses) {
-            const Matrix4 m = posePlacementMatrix(pose);
-            if (isFiniteMatrix(m))
-                sum += m.data()[12];
-        }
+        double sum = double(drawing.placements.size()) + double(drawing.trajectory.size());
+        if (!drawing.trajectory.empty())
+            sum += drawing.trajectory.back().x;
+        for (const Matrix4 &m : drawing.placements)
+            sum += m.data()[12];
         return sum;
-    }
-
-    double checksum(const std::vector<DualQuaternion> &samples,
-        const std::vector<ScenePoint> &trajectory, bool placements)
-    {
-        double sum = double(samples.size()) + double(trajectory.size());
-        if (!trajectory.empty())
-            sum += trajectory.back().x;
-        if (placements)
-            sum += placementsOf(samples);
-        return sum;
-    }
-
-    template <typename M> double computeOwnSampling(const M &motion, bool placements)
-    {
-        const std::vector<DualQuaternion> samples = motion.sampledPoses();
-        std::vector<ScenePoint> trajectory;
-        if (motion.properties().showTrajectory() && !samples.empty())
-            trajectory = motion.trajectoryPoints();
-        return checksum(samples, trajectory, placements);
     }
 
 } // namespace
 
-double computeMotion(const MScrewMotion &motion, bool placements)
-{
-    return computeOwnSampling(motion, placements);
-}
+double computeMotion(MScrewMotion &motion) { return checksum(motion.prepareDrawing()); }
 
-double computeMotion(const MBezierMotion &motion, bool placements)
-{
-    return computeOwnSampling(motion, placements);
-}
+double computeMotion(MBezierMotion &motion) { return checksum(motion.prepareDrawing()); }
 
-double computeMotion(const MRBSplineMotion &motion, bool placements)
-{
-    return computeOwnSampling(motion, placements);
-}
+double computeMotion(MRBSplineMotion &motion) { return checksum(motion.prepareDrawing()); }
 
-double computeMotion(const MRBSplineInterpolation &motion, bool placements)
-{
-    if (motion.keyPoseCount() < 3)
-        return 0.0;
-    const std::vector<DualQuaternion> control = motion.interpolationControlPoints();
-    const std::vector<DualQuaternion> samples
-        = InterpolationSteps::curveSamples(control, motion.degree(), motion.properties().density());
-    std::vector<ScenePoint> trajectory;
-    if (motion.properties().showTrajectory() && !samples.empty())
-        trajectory = InterpolationSteps::curveTrajectory(control, motion.degree());
-    return checksum(samples, trajectory, placements);
-}
+double computeMotion(MRBSplineInterpolation &motion) { return checksum(motion.prepareDrawing()); }
 
-double computeMotion(const MContinuousMotion &motion, bool placements)
-{
-    return computeOwnSampling(motion, placements);
-}
+double computeMotion(MContinuousMotion &motion) { return checksum(motion.prepareDrawing()); }
 
-double computeKeyPositions(const Motion &motion) { return placementsOf(motion.keyPoses()); }
+double computeKeyPositions(const Motion &motion)
+{
+    double sum = 0.0;
+    for (const DualQuaternion &pose : motion.keyPoses()) {
+        const Matrix4 m = posePlacementMatrix(pose);
+        if (isFiniteMatrix(m))
+            sum += m.data()[12];
+    }
+    return sum;
+}
 
 double computePaint(Kinect::mainDialog &window)
 {
@@ -110,7 +68,7 @@ double computePaint(Kinect::mainDialog &window)
         motion->setKeyPoses(keyPoses);
         if (showKeyPositions)
             sum += computeKeyPositions(*motion);
-        sum += computeMotion(*motion, true);
+        sum += computeMotion(*motion);
     };
     kind(GLWidget::screwActive, view.screwMotion);
     kind(GLWidget::bezierActive, view.bezierMotion);
@@ -118,7 +76,7 @@ double computePaint(Kinect::mainDialog &window)
     kind(GLWidget::interpolationActive, view.interpolationMotion);
     if (GLWidget::continuousActive && view.continuousMotion) {
         view.continuousMotion->setKeyPoses(window.sensor->continuousPositions());
-        sum += computeMotion(*view.continuousMotion, true);
+        sum += computeMotion(*view.continuousMotion);
     }
     return sum;
 }

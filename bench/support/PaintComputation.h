@@ -12,20 +12,20 @@ class mainDialog;
 } // namespace Kinect
 
 // The work of a paint that is not OpenGL: what each motion's draw()
-// computes besides its GL calls, done the way draw() does it, without a
-// context. Each returns a checksum of what it computed, so that the work
-// cannot be optimised away.
+// computes besides its GL calls, through the very code draw() runs
+// (prepareDrawing()), without a context. Each returns a checksum of what it
+// computed, so that the work cannot be optimised away.
 namespace bench {
 
-// The sampled poses and, when the motion shows its trajectory and has
-// samples, the trajectory points; with placements, also the placement
-// matrix of every sample (draw() converts each pose before it draws it).
-// The interpolation computes its control poses once, as its draw() does.
-double computeMotion(const MScrewMotion &motion, bool placements);
-double computeMotion(const MBezierMotion &motion, bool placements);
-double computeMotion(const MRBSplineMotion &motion, bool placements);
-double computeMotion(const MRBSplineInterpolation &motion, bool placements);
-double computeMotion(const MContinuousMotion &motion, bool placements);
+// The sampled poses with their placement matrices and, when the motion shows
+// its trajectory, the trajectory points. The interpolation inverts its basis
+// matrix and solves for its control poses only when its key poses or degree
+// changed since it last did, as in a paint.
+double computeMotion(MScrewMotion &motion);
+double computeMotion(MBezierMotion &motion);
+double computeMotion(MRBSplineMotion &motion);
+double computeMotion(MRBSplineInterpolation &motion);
+double computeMotion(MContinuousMotion &motion);
 
 // What drawKeyPositions() computes: the placement matrix of every key pose.
 double computeKeyPositions(const Motion &motion);
