@@ -104,6 +104,8 @@ mainDialog::mainDialog()
     sensor = new Sensor(colorLabel, skeletonLabel);
     colorFrameThread = new colorThread(this);
     skeletonFrameThread = new skeletonThread(this);
+    colorFrameThread->setFeed(sensor->colorFeed());
+    skeletonFrameThread->setFeed(sensor->bodyFeed());
     connect(colorFrameThread, SIGNAL(updatedColorFrame()), sensor, SLOT(updateColorFrame()));
     connect(
         skeletonFrameThread, SIGNAL(updatedSkeletonFrame()), sensor, SLOT(updateSkeletonFrame()));

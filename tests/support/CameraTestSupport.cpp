@@ -4,7 +4,6 @@
 #include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
 
-
 namespace support {
 
 namespace {
@@ -59,13 +58,14 @@ camera::BodyFrame frameWith(const camera::Body &body, int slot)
     return frame;
 }
 
-WindowWithSource::WindowWithSource(std::shared_ptr<camera::Source> source)
+WindowWithSource::WindowWithSource(std::shared_ptr<camera::Source> source, Threads threads)
     : m_installed(std::move(source))
 {
     Kinect::stillFrameCount = 0;
     Kinect::gestureLatch = 0;
     m_window = std::make_unique<Kinect::mainDialog>();
-    m_window->stopPolling();
+    if (threads == Stopped)
+        m_window->stopPolling();
     mainDialogInstance = m_window.get();
 }
 
