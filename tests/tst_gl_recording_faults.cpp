@@ -4,7 +4,6 @@
 // one is reported once with file, line and what was expected, the frames
 // before the fault are captured, and the program goes on polling and
 // drawing.
-#include "algebra/KeyPoseList.h"
 #include "app/mainDialog.h"
 #include "sensor/Sensor.h"
 #include "sensor/sources/Clock.h"
@@ -22,6 +21,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -76,16 +76,14 @@ DualQuaternion pose(double angleDegrees, double x)
     return DualQuaternion::fromRotationTranslation(q, t);
 }
 
-// A recording replayed as recorded but slowed down, from the moment the
-// test says go: frames before then would fall due before capture is set up.
-// The newest-frame rule of the camera stays: a frame nobody takes before the
-// next one falls due is lost. Remembers which frames were taken.
+// A recording replayed as recorded but four times slower, from go() on
+// (frames before then would fall due before capture is set up), noting the
+// frames taken. The camera's newest-frame rule stays: a frame nobody takes
+// before the next one falls due is lost.
 class SlowReplayFromGo : public camera::Source {
 public:
-    static constexpr int slowdown = 4;
-
     explicit SlowReplayFromGo(const QString &path)
-        : m_replay(path, [this] { return (std::chrono::steady_clock::now() - m_start) / slowdown; })
+        : m_replay(path, [this] { return (std::chrono::steady_clock::now() - m_start) / 4; })
     {
     }
     void go()
@@ -97,12 +95,7 @@ public:
         }
         bodyFrameArrived();
     }
-    // Whether every frame has fallen due.
-    bool played()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_going && m_replay.timeToNextBodyFrame() == noFrameDue;
-    }
+    bool played() { return timeToNextBodyFrame() == noFrameDue && m_going; }
     std::vector<std::int64_t> taken()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -124,31 +117,17 @@ public:
     std::chrono::nanoseconds timeToNextBodyFrame() override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_going)
-            return noFrameDue;
-        const std::chrono::nanoseconds recorded = m_replay.timeToNextBodyFrame();
-        return recorded == noFrameDue ? recorded : recorded * slowdown;
+        const auto recorded = m_going ? m_replay.timeToNextBodyFrame() : noFrameDue;
+        return recorded == noFrameDue ? recorded : recorded * 4;
     }
 
 private:
     std::mutex m_mutex;
-    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point m_start;
     camera::ReplaySource m_replay;
-    bool m_going = false;
+    std::atomic<bool> m_going { false };
     std::vector<std::int64_t> m_taken;
 };
-
-DualQuaternion spatialPoseOf(const camera::Body &body)
-{
-    auto point = [&](JointType type) {
-        const CameraSpacePoint &p = body.joints[std::size_t(type)].Position;
-        return QVector3D(p.X, p.Y, p.Z);
-    };
-    KeyPoseList list;
-    list.appendFromPoints(point(JointType_HandRight), point(JointType_HandTipRight),
-        point(JointType_ThumbRight), PoseModeSpatial);
-    return list.at(0);
-}
 
 } // namespace
 
@@ -226,7 +205,8 @@ void TestGlRecordingFaults::everyFrameIsCapturedWhileTheViewPaints()
             QVERIFY(taken[k] > taken[k - 1]);
         const camera::Body &body
             = recording.bodies[std::size_t(recording.frames[std::size_t(taken[k])].firstBody)];
-        QVERIFY2(poses[k] == spatialPoseOf(body), qPrintable(QString::number(taken[k])));
+        QVERIFY2(poses[k] == support::handPose(body, PoseModeSpatial),
+            qPrintable(QString::number(taken[k])));
     }
 }
 

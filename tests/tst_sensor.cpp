@@ -4,7 +4,6 @@
 // idle without frames, every body frame kept in order while the GUI thread
 // is busy, an overflow reported once, and stopping in every order.
 
-#include "algebra/KeyPoseList.h"
 #include "app/mainDialog.h"
 #include "sensor/ColorDisplay.h"
 #include "sensor/FrameFeeds.h"
@@ -31,6 +30,7 @@
 
 using camera::ScriptedSource;
 using support::frameWith;
+using support::handPose;
 using support::standingBody;
 using support::WindowWithSource;
 
@@ -143,28 +143,6 @@ camera::Body personNumber(int k)
     const QVector3D centre = QVector3D(0.3f, 0.25f, 1.7f) + QVector3D(0.001f * float(k), 0, 0);
     return standingBody(
         centre, centre + QVector3D(0.0f, 0.08f, 0.0f), centre + QVector3D(-0.05f, 0.03f, 0.0f));
-}
-
-DualQuaternion spatialPoseOf(const camera::Body &body)
-{
-    auto point = [&](JointType type) {
-        const CameraSpacePoint &p = body.joints[std::size_t(type)].Position;
-        return QVector3D(p.X, p.Y, p.Z);
-    };
-    KeyPoseList list;
-    list.appendFromPoints(point(JointType_HandRight), point(JointType_HandTipRight),
-        point(JointType_ThumbRight), PoseModeSpatial);
-    return list.at(0);
-}
-
-bool samePose(const DualQuaternion &a, const DualQuaternion &b)
-{
-    for (int k = 0; k < 4; ++k) {
-        if (a.realPart().data()[k] != b.realPart().data()[k]
-            || a.dualPart().data()[k] != b.dualPart().data()[k])
-            return false;
-    }
-    return true;
 }
 
 // Counts the queued calls an object receives.
@@ -498,7 +476,7 @@ private Q_SLOTS:
         QTRY_COMPARE(fixture.sensor().continuousPositionCount(), frames);
         std::vector<DualQuaternion> poses = fixture.sensor().continuousPositions();
         for (int k = 0; k < frames; ++k)
-            QVERIFY2(samePose(poses[std::size_t(k)], spatialPoseOf(personNumber(k))),
+            QVERIFY2(poses[std::size_t(k)] == handPose(personNumber(k), PoseModeSpatial),
                 qPrintable(QString::number(k)));
 
         constexpr int overflow = 25;
@@ -513,8 +491,8 @@ private Q_SLOTS:
             frames + int(Kinect::BodyFrameFeed::capacity));
         QCOMPARE(fixture.window().statusBar()->currentMessage(), message);
         poses = fixture.sensor().continuousPositions();
-        QVERIFY(samePose(poses[frames], spatialPoseOf(personNumber(overflow))));
-        QVERIFY(samePose(poses.back(), spatialPoseOf(personNumber(burst - 1))));
+        QVERIFY(poses[frames] == handPose(personNumber(overflow), PoseModeSpatial));
+        QVERIFY(poses.back() == handPose(personNumber(burst - 1), PoseModeSpatial));
     }
 
     // A thread ends promptly whenever it is stopped: before it started,

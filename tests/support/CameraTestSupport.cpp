@@ -1,5 +1,6 @@
 #include "tests/support/CameraTestSupport.h"
 
+#include "algebra/KeyPoseList.h"
 #include "app/mainDialog.h"
 #include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
@@ -56,6 +57,18 @@ camera::BodyFrame frameWith(const camera::Body &body, int slot)
     camera::BodyFrame frame;
     frame.bodies[std::size_t(slot)] = body;
     return frame;
+}
+
+DualQuaternion handPose(const camera::Body &body, PoseMode mode)
+{
+    auto point = [&](JointType type) {
+        const CameraSpacePoint &p = body.joints[std::size_t(type)].Position;
+        return QVector3D(p.X, p.Y, p.Z);
+    };
+    KeyPoseList list;
+    list.appendFromPoints(point(JointType_HandRight), point(JointType_HandTipRight),
+        point(JointType_ThumbRight), mode);
+    return list.at(0);
 }
 
 WindowWithSource::WindowWithSource(std::shared_ptr<camera::Source> source, Threads threads)

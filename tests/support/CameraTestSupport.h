@@ -1,5 +1,7 @@
 #pragma once
 
+#include "algebra/DualQuaternion.h"
+#include "algebra/Pose.h"
 #include "sensor/sources/Source.h"
 
 #include <QVector3D>
@@ -23,6 +25,10 @@ camera::Body standingBody(HandState handLeftState = HandState_Unknown, float off
 
 // A body frame with body in the given slot and the other slots empty.
 camera::BodyFrame frameWith(const camera::Body &body, int slot = 0);
+
+// The pose capture makes of a body's right hand, computed through the pose
+// list's own construction.
+DualQuaternion handPose(const camera::Body &body, PoseMode mode);
 
 // The main window as the program builds it, with source behind its sensor.
 // By default its polling threads are stopped, so that a test polls by hand
