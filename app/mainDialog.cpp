@@ -39,6 +39,11 @@ namespace {
     QScrollArea *pictureScrollArea(QWidget *parent, QLabel *label)
     {
         auto *area = new QScrollArea(parent);
+        // A window of its own: a new camera picture then reaches the screen
+        // by itself, instead of making the whole window, 3D view included,
+        // be composed anew through OpenGL 60 times a second.
+        label->setAttribute(Qt::WA_DontCreateNativeAncestors);
+        label->setAttribute(Qt::WA_NativeWindow);
         area->setWidget(label);
         area->setWidgetResizable(true);
         area->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
@@ -114,6 +119,8 @@ mainDialog::mainDialog()
     sensor = new Sensor(colorLabel, skeletonLabel);
     colorFrameThread = new colorThread(this);
     skeletonFrameThread = new skeletonThread(this);
+    colorFrameThread->setFeed(sensor->colorFeed());
+    skeletonFrameThread->setFeed(sensor->bodyFeed());
     connect(colorFrameThread, SIGNAL(updatedColorFrame()), sensor, SLOT(updateColorFrame()));
     connect(
         skeletonFrameThread, SIGNAL(updatedSkeletonFrame()), sensor, SLOT(updateSkeletonFrame()));

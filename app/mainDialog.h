@@ -34,9 +34,10 @@ public:
     mainDialog();
     ~mainDialog() override;
 
-    // Stops both polling loops (colour first), waits until they have left
-    // them and drops the polls they had queued for the sensor. From then on
-    // the sensor polls only when called; the destructor does this first.
+    // Stops both polling threads (colour first), waits until they have left
+    // their loops and drops the calls they had queued for the sensor. From
+    // then on the sensor takes frames only when its slots are called; the
+    // destructor does this first.
     void stopPolling();
 
 public Q_SLOTS:

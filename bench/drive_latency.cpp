@@ -1,35 +1,49 @@
-// Latency (figure 6): from the moment a body frame falls due in the camera
-// to the end of the paint that shows its pose, over a run of the demo
-// source through the real main window (polling threads running), with
-// continuous spatial capture checked as a user would. The demo operator
-// closes the left hand 2.7 s in and recording starts; from then on every
-// body frame the sensor takes adds a pose, and the 3D view repaints.
+// Capture latency and loss (figure 6), through the real main window with its
+// polling threads running.
+//
+// 1. A demo run of SECONDS (default 30) with continuous spatial capture
+//    checked as a user would: the demo operator closes the left hand 2.7 s
+//    in and recording starts; from then on every body frame the skeleton
+//    thread takes adds a pose, and the 3D view repaints. For each pose: the
+//    time from its body frame falling due to the skeleton thread taking it,
+//    and to the end of the paint that shows it. "Due" is the demo clock's
+//    time for the frame; "end of the paint" is the view's frameSwapped(),
+//    after the window has been composed and swapped. A frame the thread
+//    never takes (a newer one was due when it looked) is counted as dropped.
+// 2. Every recording of ../shared/recordings/kinect-csv (or the directory
+//    HANDMOTION_RECORDINGS names) replayed at its pace into continuous
+//    capture while the view shows 20 key positions as all four kinds of
+//    motion with frames and objects: how many body frames did not become
+//    poses.
 //
 //   xvfb-run -a build/bench/bench/drive_latency [SECONDS]
-//
-// "Due" is the demo clock's time for the frame; "end of the paint" is the
-// view's frameSwapped(), after the window has been composed and swapped.
-// A frame the sensor never takes (a newer one was due when it polled)
-// shows no pose of its own: it is counted as dropped.
 
+#include "algebra/DualQuaternion.h"
 #include "app/mainDialog.h"
 #include "bench/support/ProcessStats.h"
 #include "bench/support/ResultTable.h"
 #include "sensor/Sensor.h"
 #include "sensor/sources/DemoOperator.h"
 #include "sensor/sources/DemoSource.h"
+#include "sensor/sources/ReplaySource.h"
 #include "view/GLWidget.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTest>
 #include <QTimer>
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cmath>
 #include <functional>
 #include <iostream>
+#include <mutex>
 #include <string>
 
 using bench::Row;
@@ -42,47 +56,129 @@ double nowSeconds()
         .count();
 }
 
-// The demo camera, telling the driver when the sensor takes a body frame
-// and when each frame fell due.
+// A body frame as the skeleton thread took it.
+struct Taken {
+    std::int64_t index;
+    double due;
+    double taken;
+};
+
+// The demo camera, noting on the skeleton thread which body frames it hands
+// out, when each fell due and when it was taken.
 class TimedDemoSource : public camera::Source {
 public:
-    std::function<void(std::int64_t index, double due)> bodyFrameTaken;
-
     bool open() override
     {
+        const bool opened = m_demo.open();
         m_openedAt = nowSeconds();
-        return m_demo.open();
+        return opened;
     }
     void close() override { m_demo.close(); }
     std::int64_t latestBodyFrame() override
     {
         const std::int64_t latest = m_demo.latestBodyFrame();
-        m_latestDue = std::max(m_latestDue, latest);
+        m_latestDue = std::max<std::int64_t>(m_latestDue, latest);
         return latest;
     }
     void bodyFrame(std::int64_t index, camera::BodyFrame &frame) override
     {
         m_demo.bodyFrame(index, frame);
-        if (bodyFrameTaken)
-            bodyFrameTaken(index, dueAt(index));
+        const double now = nowSeconds();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_taken.push_back(Taken { index, dueAt(index), now });
     }
+    std::chrono::nanoseconds timeToNextBodyFrame() override { return m_demo.timeToNextBodyFrame(); }
     std::int64_t latestColorFrame() override { return m_demo.latestColorFrame(); }
     void colorFrame(std::int64_t index, camera::ColorImage &image) override
     {
         m_demo.colorFrame(index, image);
     }
+    std::chrono::nanoseconds timeToNextColorFrame() override
+    {
+        return m_demo.timeToNextColorFrame();
+    }
 
+    double openedAt() const { return m_openedAt; }
+    std::int64_t latestDue() const { return m_latestDue; }
+    std::vector<Taken> taken()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_taken;
+    }
+
+private:
     double dueAt(std::int64_t index) const
     {
         return m_openedAt + double(index) / camera::DemoOperator::framesPerSecond;
     }
-    double openedAt() const { return m_openedAt; }
-    std::int64_t latestDue() const { return m_latestDue; }
 
-private:
     camera::DemoSource m_demo;
     double m_openedAt = 0.0;
-    std::int64_t m_latestDue = -1;
+    std::atomic<std::int64_t> m_latestDue { -1 };
+    std::mutex m_mutex;
+    std::vector<Taken> m_taken;
+};
+
+// A recording replayed at its pace from go() on, rather than from when the
+// sensor opens the camera.
+class ReplayFromGo : public camera::Source {
+public:
+    explicit ReplayFromGo(const QString &path)
+        : m_replay(path)
+    {
+    }
+    bool load()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_replay.open() && !m_replay.recording().frames.empty();
+    }
+    void go()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_going = m_replay.open();
+        }
+        bodyFrameArrived();
+    }
+    bool played()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_going && m_replay.timeToNextBodyFrame() == noFrameDue;
+    }
+    int frameCount() const { return int(m_replay.recording().frames.size()); }
+    double seconds() const
+    {
+        return double(m_replay.recording().frames.back().dueNanoseconds) * 1e-9;
+    }
+
+    bool open() override { return true; }
+    std::int64_t latestBodyFrame() override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_going ? m_replay.latestBodyFrame() : -1;
+    }
+    void bodyFrame(std::int64_t index, camera::BodyFrame &frame) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_replay.bodyFrame(index, frame);
+        ++m_taken;
+    }
+    int taken()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_taken;
+    }
+    std::chrono::nanoseconds timeToNextBodyFrame() override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_going ? m_replay.timeToNextBodyFrame() : noFrameDue;
+    }
+
+private:
+    std::mutex m_mutex;
+    camera::ReplaySource m_replay;
+    bool m_going = false;
+    int m_taken = 0;
 };
 
 std::string framesOf(double seconds)
@@ -91,15 +187,22 @@ std::string framesOf(double seconds)
         + bench::formatNumber(seconds * bench::displayHz, 1) + " display frames";
 }
 
-} // namespace
+// Notes when the view starts a paint.
+class PaintStart : public QObject {
+public:
+    double started = 0.0;
 
-int main(int argc, char **argv)
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            started = nowSeconds();
+        return false;
+    }
+};
+
+bool demoRun(int seconds)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication application(argc, argv);
-    const int seconds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 30;
-
     auto source = std::make_shared<TimedDemoSource>();
     camera::ScopedSource installed(source);
     Kinect::stillFrameCount = 0;
@@ -110,74 +213,47 @@ int main(int argc, char **argv)
     window.spatialCaptureCheck->setChecked(true);
     window.showMaximized();
 
-    // A frame the sensor took and that no paint has shown yet, with the
-    // number of poses before the sensor handled it: once that number has
-    // grown, the frame added a pose.
-    struct Taken {
-        double due;
-        double taken;
-        int posesBefore;
-    };
-    std::vector<Taken> pending;
+    using camera::DemoOperator;
     std::vector<double> latencies;
     std::vector<double> takeDelays;
     std::vector<double> paintTimes;
     std::vector<double> paintDurations;
-    double paintStarted = 0.0;
-    int capturedFrames = 0;
+    int shownPoses = 0;
     double recordingStarted = 0.0;
-    const double runStart = source->openedAt();
-
-    source->bodyFrameTaken = [&](std::int64_t, double due) {
-        pending.push_back(Taken { due, nowSeconds(), window.sensor->continuousPositionCount() });
-    };
-
-    class PaintStart : public QObject {
-    public:
-        explicit PaintStart(double &started)
-            : m_started(started)
-        {
-        }
-        bool eventFilter(QObject *, QEvent *event) override
-        {
-            if (event->type() == QEvent::Paint)
-                m_started = nowSeconds();
-            return false;
-        }
-
-    private:
-        double &m_started;
-    } paintStart(paintStarted);
+    PaintStart paintStart;
     window.glWidget->installEventFilter(&paintStart);
 
+    // Pose j is the j-th body frame taken from the one whose left hand closed
+    // on: the sensor processes the frames in the order taken.
     QObject::connect(window.glWidget, &QOpenGLWidget::frameSwapped, [&] {
         const double now = nowSeconds();
         const int poses = window.sensor->continuousPositionCount();
-        bool showedNewPose = false;
-        for (size_t k = 0; k < pending.size(); ++k) {
-            const int after = k + 1 < pending.size() ? pending[k + 1].posesBefore : poses;
-            if (after <= pending[k].posesBefore)
-                continue;
-            if (capturedFrames++ == 0)
-                recordingStarted = pending[k].due;
-            latencies.push_back(now - pending[k].due);
-            takeDelays.push_back(pending[k].taken - pending[k].due);
-            showedNewPose = true;
-        }
-        pending.clear();
-        if (showedNewPose) {
+        if (poses > shownPoses) {
+            std::vector<Taken> recorded;
+            for (const Taken &t : source->taken()) {
+                if (t.index >= DemoOperator::leftHandClosesAt)
+                    recorded.push_back(t);
+            }
+            for (int j = shownPoses; j < poses && j < int(recorded.size()); ++j) {
+                if (j == 0)
+                    recordingStarted = recorded[0].due;
+                latencies.push_back(now - recorded[std::size_t(j)].due);
+                takeDelays.push_back(recorded[std::size_t(j)].taken - recorded[std::size_t(j)].due);
+            }
+            shownPoses = poses;
             paintTimes.push_back(now);
-            if (paintStarted > 0.0)
-                paintDurations.push_back(now - paintStarted);
+            if (paintStart.started > 0.0)
+                paintDurations.push_back(now - paintStart.started);
         }
-        paintStarted = 0.0;
+        paintStart.started = 0.0;
     });
 
     const double cpuBefore = bench::cpuSeconds(getpid());
     const double wallBefore = nowSeconds();
-    const int remaining = std::max(1000, int((runStart + seconds - nowSeconds()) * 1000.0));
-    QTimer::singleShot(remaining, &application, &QApplication::quit);
-    application.exec();
+    const int remaining
+        = std::max(1000, int((source->openedAt() + seconds - nowSeconds()) * 1000.0));
+    QTimer::singleShot(remaining, qApp, &QApplication::quit);
+    qApp->exec();
     const double cpuShare = (bench::cpuSeconds(getpid()) - cpuBefore) / (nowSeconds() - wallBefore);
     mainDialogInstance = nullptr;
 
@@ -185,7 +261,7 @@ int main(int argc, char **argv)
         std::cerr << "drive_latency: no pose was captured and shown\n";
         bench::printRow(Row { "6", "Latency: body frame due → its pose shown", "n/a",
             "no pose was captured and shown", "" });
-        return 1;
+        return false;
     }
     const double median = bench::median(latencies);
     const double p95 = bench::percentile(latencies, 95.0);
@@ -195,19 +271,29 @@ int main(int argc, char **argv)
         bench::formatDuration(median),
         "p95 " + bench::formatDuration(p95) + ", " + std::to_string(latencies.size()) + " poses",
         "median " + framesOf(median) + "; p95 " + framesOf(p95) });
-    bench::printRow(Row { "6", "… of which due → taken by the sensor",
+    bench::printRow(Row { "6", "… of which due → taken by the skeleton thread",
         bench::formatDuration(bench::median(takeDelays)),
-        "p95 " + bench::formatDuration(bench::percentile(takeDelays, 95.0)), "" });
-
-    const std::int64_t dueWhileRecording = std::max<std::int64_t>(1,
-        std::min<std::int64_t>(source->latestDue(), camera::DemoOperator::leftHandOpensAt - 1)
-            - camera::DemoOperator::leftHandClosesAt + 1);
-    const double recordingSeconds = std::max(1e-3, nowSeconds() - recordingStarted);
-    bench::printRow(Row { "6", "Body frames that became poses while recording",
-        std::to_string(capturedFrames) + " of " + std::to_string(dueWhileRecording),
-        bench::formatNumber(100.0 - 100.0 * capturedFrames / double(dueWhileRecording), 0)
-            + "% dropped (a newer frame was due when the sensor polled)",
+        "p95 " + bench::formatDuration(bench::percentile(takeDelays, 95.0)) + ", max "
+            + bench::formatDuration(*std::max_element(takeDelays.begin(), takeDelays.end())),
         "" });
+
+    const std::int64_t lastRecorded
+        = std::min<std::int64_t>(source->latestDue(), DemoOperator::leftHandOpensAt - 1);
+    const std::int64_t dueWhileRecording
+        = std::max<std::int64_t>(1, lastRecorded - DemoOperator::leftHandClosesAt + 1);
+    // Frames taken but still queued when the run ends are not lost: they
+    // are counted as taken.
+    std::int64_t taken = 0;
+    for (const Taken &t : source->taken())
+        taken += t.index >= DemoOperator::leftHandClosesAt && t.index <= lastRecorded;
+    const std::int64_t dropped = std::max<std::int64_t>(0, dueWhileRecording - taken);
+    bench::printRow(Row { "6", "Body frames taken by the skeleton thread while recording",
+        std::to_string(taken) + " of " + std::to_string(dueWhileRecording),
+        std::to_string(dropped) + " dropped ("
+            + bench::formatNumber(100.0 * double(dropped) / double(dueWhileRecording), 1)
+            + "%: a newer frame was due when the thread looked); every frame taken becomes a pose",
+        "" });
+    const double recordingSeconds = std::max(1e-3, nowSeconds() - recordingStarted);
     bench::printRow(Row { "6", "3D view paints showing new poses while recording",
         bench::formatNumber(paintTimes.size() / recordingSeconds, 1) + " per second",
         paintDurations.empty()
@@ -218,5 +304,112 @@ int main(int argc, char **argv)
         "" });
     bench::printRow(Row { "6", "CPU of the program during the run",
         bench::formatNumber(100.0 * cpuShare, 0) + "% of one core", "all threads", "" });
-    return 0;
+    return true;
+}
+
+QStringList recordingFiles()
+{
+    QString directory = qEnvironmentVariable("HANDMOTION_RECORDINGS");
+    if (directory.isEmpty())
+        directory = QStringLiteral("../shared/recordings/kinect-csv");
+    const QDir dir(directory);
+    QStringList files;
+    for (const QString &name : dir.entryList({ "*.csv" }, QDir::Files, QDir::Name))
+        files << dir.filePath(name);
+    return files;
+}
+
+// A key position turned about z and set along x.
+DualQuaternion keyPose(int k)
+{
+    const double h = 18.0 * k * M_PI / 360.0;
+    const double q[4] = { 0.0, 0.0, std::sin(h), std::cos(h) };
+    const double t[4] = { 0.1 * k - 1.0, 0.0, 0.0, 0.0 };
+    return DualQuaternion::fromRotationTranslation(q, t);
+}
+
+bool replayRuns()
+{
+    const QStringList files = recordingFiles();
+    const std::string scene = "while the view shows 20 key positions as all four kinds with "
+                              "frames and objects";
+    if (files.isEmpty()) {
+        bench::printRow(Row { "6", "Replay into continuous capture " + scene, "skipped",
+            "no recordings (../shared/recordings/kinect-csv)", "" });
+        return true;
+    }
+    int allFrames = 0;
+    int allLost = 0;
+    for (const QString &file : files) {
+        auto source = std::make_shared<ReplayFromGo>(file);
+        if (!source->load()) {
+            std::cerr << "drive_latency: cannot replay " << file.toStdString() << '\n';
+            return false;
+        }
+        camera::ScopedSource installed(source);
+        Kinect::stillFrameCount = 0;
+        Kinect::gestureLatch = 0;
+        Kinect::mainDialog window;
+        mainDialogInstance = &window;
+        window.showMaximized();
+        if (!QTest::qWaitForWindowExposed(&window, 10000))
+            return false;
+        for (int k = 0; k < 20; ++k)
+            window.sensor->addKeyPosition(keyPose(k));
+        for (QCheckBox *box : { window.keyPositionsCheck, window.screwCheck, window.bezierCheck,
+                 window.approximationCheck, window.interpolationCheck, window.framesCheck,
+                 window.objectCheck, window.spatialCaptureCheck, window.continuousCaptureCheck,
+                 window.startRecordingCheck })
+            box->setChecked(true);
+        PaintStart paintStart;
+        window.glWidget->installEventFilter(&paintStart);
+        std::vector<double> paints;
+        QObject::connect(window.glWidget, &QOpenGLWidget::frameSwapped, [&] {
+            if (paintStart.started > 0.0)
+                paints.push_back(nowSeconds() - paintStart.started);
+            paintStart.started = 0.0;
+        });
+        // The first paint of the scene happens before the replay starts.
+        QTest::qWait(500);
+        window.glWidget->grabFramebuffer();
+
+        source->go();
+        QElapsedTimer waited;
+        waited.start();
+        const int frames = source->frameCount();
+        // Played to the end, and everything taken processed.
+        while (!(source->played() && window.sensor->continuousPositionCount() >= source->taken())
+            && waited.elapsed() < qint64(source->seconds() * 1000.0) + 60000)
+            QTest::qWait(20);
+        const int poses = window.sensor->continuousPositionCount();
+        const int lost = frames - poses;
+        allFrames += frames;
+        allLost += lost;
+        bench::printRow(Row { "6",
+            "Replay of " + QFileInfo(file).fileName().toStdString() + " (" + std::to_string(frames)
+                + " frames) into continuous capture " + scene,
+            std::to_string(lost) + " frames lost",
+            std::to_string(frames - source->taken()) + " never taken, "
+                + std::to_string(source->taken() - poses) + " taken but not captured; "
+                + std::to_string(paints.size()) + " paints, median "
+                + bench::formatDuration(bench::median(paints)),
+            "" });
+        mainDialogInstance = nullptr;
+    }
+    bench::printRow(Row { "6", "Replay of all recordings, " + scene,
+        std::to_string(allLost) + " of " + std::to_string(allFrames) + " frames lost", "", "" });
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication application(argc, argv);
+    const int seconds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 30;
+    bool ok = demoRun(seconds);
+    ok = replayRuns() && ok;
+    return ok ? 0 : 1;
 }

@@ -1,49 +1,75 @@
 #include "sensor/PollingThreads.h"
 
+#include "sensor/FrameFeeds.h"
+
 namespace Kinect {
 
-// The sleep only keeps the worker from spinning: a poll that finds no new
-// frame does nothing, so the real pace is the camera's own frame rate.
-static constexpr unsigned long pollIntervalMicroseconds = 150;
+namespace {
+
+    // The loop of both threads: sleep until a frame arrives or stop is set,
+    // take what arrived, tell the GUI thread when it has something new.
+    // Stop comes first in the wait, so it wins over a frame.
+    template <class Notify> void takeFramesUntilStopped(HANDLE stop, FrameFeed *feed, Notify notify)
+    {
+        WAITABLE_HANDLE arrival = 0;
+        if (!feed || FAILED(feed->subscribe(&arrival))) {
+            WaitForSingleObject(stop, INFINITE);
+            return;
+        }
+        feed->setServed(true);
+        const HANDLE handles[2] = { stop, reinterpret_cast<HANDLE>(arrival) };
+        while (WaitForMultipleObjects(2, handles, 0, INFINITE) == WAIT_OBJECT_0 + 1) {
+            if (feed->take())
+                notify();
+        }
+        feed->setServed(false);
+        feed->unsubscribe(arrival);
+    }
+
+} // namespace
 
 colorThread::colorThread(QObject *parent)
     : QThread(parent)
+    , m_stop(CreateEvent(1, 0))
 {
 }
 
-void colorThread::stop()
+colorThread::~colorThread()
 {
-    stopRequested = true;
-    running = false;
+    stop();
+    wait();
+    CloseHandle(m_stop);
 }
+
+void colorThread::setFeed(std::shared_ptr<ColorFrameFeed> feed) { m_feed = std::move(feed); }
+
+void colorThread::stop() { SetEvent(m_stop); }
 
 void colorThread::run()
 {
-    running = true;
-    while (running && !stopRequested) {
-        Q_EMIT updatedColorFrame();
-        QThread::usleep(pollIntervalMicroseconds);
-    }
+    takeFramesUntilStopped(m_stop, m_feed.get(), [this] { Q_EMIT updatedColorFrame(); });
 }
 
 skeletonThread::skeletonThread(QObject *parent)
     : QThread(parent)
+    , m_stop(CreateEvent(1, 0))
 {
 }
 
-void skeletonThread::stop()
+skeletonThread::~skeletonThread()
 {
-    stopRequested = true;
-    running = false;
+    stop();
+    wait();
+    CloseHandle(m_stop);
 }
+
+void skeletonThread::setFeed(std::shared_ptr<BodyFrameFeed> feed) { m_feed = std::move(feed); }
+
+void skeletonThread::stop() { SetEvent(m_stop); }
 
 void skeletonThread::run()
 {
-    running = true;
-    while (running && !stopRequested) {
-        Q_EMIT updatedSkeletonFrame();
-        QThread::usleep(pollIntervalMicroseconds);
-    }
+    takeFramesUntilStopped(m_stop, m_feed.get(), [this] { Q_EMIT updatedSkeletonFrame(); });
 }
 
 } // namespace Kinect

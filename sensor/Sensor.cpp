@@ -4,6 +4,7 @@
 #include "algebra/Pose.h"
 #include "app/mainDialog.h"
 #include "sensor/ColorDisplay.h"
+#include "sensor/FrameFeeds.h"
 #include "sensor/KinectSdk.h"
 
 #include <QCheckBox>
@@ -12,17 +13,13 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSlider>
+#include <QStatusBar>
 
-#include <cmath>
+#include <deque>
 
 namespace Kinect {
 
-int stillFrameCount = 0;
-int gestureLatch = 0;
-
 namespace {
-
-    constexpr UINT colorBufferSize = colorFrameWidth * colorFrameHeight * 4;
 
     // The skeleton overlay's fixed size: two pixels less than the scroll
     // area that holds the skeleton label.
@@ -57,15 +54,6 @@ namespace {
         { JointType_HandRight, JointType_ThumbRight },
     };
 
-    // The stillness test: the image points of a held hand stay within this
-    // distance of those of the last moving frame, and this many still frames
-    // in a row make a key position.
-    constexpr double stillDistance = 0.2;
-    constexpr int stillFramesPerKeyPosition = 100;
-    // Half the length of the translation quaternions that turn a hand pose
-    // into its two image points.
-    constexpr double imagePointLength = 20.0;
-
     template <class Interface> void releaseInterface(Interface *&object)
     {
         if (object) {
@@ -74,15 +62,17 @@ namespace {
         }
     }
 
-    // The capture mode the check boxes select: spatial before planar; -1 for
-    // neither.
-    int checkedPoseMode(const mainDialog &window)
+    CaptureChoice checkedChoice(const mainDialog &window)
     {
+        CaptureChoice choice;
+        choice.recording = window.startRecordingCheck->isChecked();
+        choice.continuous = window.continuousCaptureCheck->isChecked();
+        choice.keyPositions = window.keyPositionCaptureCheck->isChecked();
         if (window.spatialCaptureCheck->isChecked())
-            return PoseModeSpatial;
-        if (window.planarCaptureCheck->isChecked())
-            return PoseModePlanar;
-        return -1;
+            choice.mode = PoseModeSpatial;
+        else if (window.planarCaptureCheck->isChecked())
+            choice.mode = PoseModePlanar;
+        return choice;
     }
 
     // Checks box, or re-announces it as checked so that the 3D view redraws.
@@ -101,15 +91,24 @@ Sensor::Sensor(QLabel *colorLabel, QLabel *skeletonLabel)
     , skeletonLabel(skeletonLabel)
     , keyPositionList(new KeyPoseList)
     , continuousList(new KeyPoseList)
+    , captureRules(std::make_unique<CaptureRules>(*keyPositionList, *continuousList))
 {
     startUp();
-    colorBuffer = new unsigned char[colorBufferSize];
+    if (bodyFrameReader)
+        m_bodyFeed = std::make_shared<BodyFrameFeed>(bodyFrameReader);
+    if (colorFrameReader && colorPresenter) {
+        m_colorFeed = std::make_shared<ColorFrameFeed>(colorFrameReader);
+        if (colorLabel)
+            m_colorFeed->setPictureSize(colorLabel->frameSize());
+    }
 }
 
 Sensor::~Sensor()
 {
-    delete[] colorBuffer;
-    colorBuffer = nullptr;
+    // A polling thread still running keeps its feed, and through it its
+    // reader, alive: nothing here can pull the camera from under it.
+    m_bodyFeed.reset();
+    m_colorFeed.reset();
     releaseInterface(colorFrameReader);
     releaseInterface(bodyFrameReader);
     releaseInterface(coordinateMapper);
@@ -117,6 +116,7 @@ Sensor::~Sensor()
         kinectSensor->Close();
         releaseInterface(kinectSensor);
     }
+    captureRules.reset();
     delete keyPositionList;
     keyPositionList = nullptr;
     delete continuousList;
@@ -175,49 +175,45 @@ void Sensor::clearContinuousPositions() { continuousList->clear(); }
 
 void Sensor::updateColorFrame()
 {
-    if (!colorFrameReader)
+    if (!m_colorFeed)
         return;
-    IColorFrame *frame = nullptr;
-    if (FAILED(colorFrameReader->AcquireLatestFrame(&frame)) || !frame)
+    // Pictures are scaled to the label's size as the GUI thread last saw it.
+    // One made before a resize is scaled again here: rare, and the next one
+    // fits.
+    const QSize size = colorLabel ? colorLabel->frameSize() : QSize();
+    m_colorFeed->setPictureSize(size);
+    if (!m_colorFeed->isServed())
+        m_colorFeed->take();
+    QImage picture;
+    if (size.isEmpty() || !m_colorFeed->collect(picture))
         return;
-    ColorImageFormat format = ColorImageFormat_None;
-    HRESULT hr = frame->get_RawColorImageFormat(&format);
-    const unsigned char *pixels = nullptr;
-    if (SUCCEEDED(hr)) {
-        if (format == ColorImageFormat_Bgra) {
-            UINT size = 0;
-            BYTE *buffer = nullptr;
-            hr = frame->AccessRawUnderlyingBuffer(&size, &buffer);
-            // A frame smaller than a full picture would be read past its end.
-            if (SUCCEEDED(hr) && size < colorBufferSize)
-                hr = E_FAIL;
-            pixels = buffer;
-        } else if (colorBuffer) {
-            hr = frame->CopyConvertedFrameDataToArray(
-                colorBufferSize, colorBuffer, ColorImageFormat_Bgra);
-            pixels = colorBuffer;
-        } else {
-            hr = E_FAIL;
-        }
-    }
-    if (SUCCEEDED(hr) && colorPresenter)
-        colorPresenter->showFrame(pixels);
-    frame->Release();
+    if (picture.size() != size)
+        picture = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    colorPresenter->showImage(std::move(picture));
 }
 
 void Sensor::updateSkeletonFrame()
 {
-    if (!bodyFrameReader)
+    if (!m_bodyFeed)
         return;
-    IBodyFrame *frame = nullptr;
-    if (FAILED(bodyFrameReader->AcquireLatestFrame(&frame)) || !frame)
-        return;
-    IBody *bodies[BODY_COUNT] = {};
-    if (SUCCEEDED(frame->GetAndRefreshBodyData(BODY_COUNT, bodies)))
-        processBodies(bodies);
-    for (IBody *&body : bodies)
-        releaseInterface(body);
-    frame->Release();
+    if (!m_bodyFeed->isServed())
+        m_bodyFeed->take();
+    std::deque<camera::BodyFrame> frames;
+    const std::size_t dropped = m_bodyFeed->collect(frames);
+    if (dropped > 0)
+        reportDroppedFrames(dropped);
+    for (const camera::BodyFrame &frame : frames)
+        processBodies(frame);
+}
+
+void Sensor::reportDroppedFrames(std::size_t dropped)
+{
+    const QString message
+        = QStringLiteral("Capture fell behind: the oldest %1 body frames were dropped")
+              .arg(dropped);
+    qWarning().noquote() << message;
+    if (mainDialogInstance)
+        mainDialogInstance->statusBar()->showMessage(message);
 }
 
 void Sensor::StoreKeyPosition(bool)
@@ -229,40 +225,49 @@ void Sensor::StoreKeyPosition(bool)
         keyPositionList->append(continuousList->at(i));
 }
 
-void Sensor::processBodies(IBody **bodies)
+void Sensor::processBodies(const camera::BodyFrame &frame)
 {
     if (!coordinateMapper)
         return;
     const int w = skeletonLabel ? skeletonLabel->width() : overlayWidth;
     const int h = skeletonLabel ? skeletonLabel->height() : overlayHeight;
-    for (int i = 0; i < BODY_COUNT; ++i) {
-        IBody *body = bodies[i];
-        if (!body)
-            continue;
-        BOOLEAN tracked = 0;
-        if (FAILED(body->get_IsTracked(&tracked)) || !tracked)
-            continue;
-        HandState handLeftState = HandState_Unknown;
-        if (FAILED(body->get_HandLeftState(&handLeftState)))
-            handLeftState = HandState_Unknown;
-        Joint joints[JointType_Count];
-        if (FAILED(body->GetJoints(JointType_Count, joints)))
+    mainDialog *window = mainDialogInstance;
+    CaptureChoice choice;
+    if (window)
+        choice = checkedChoice(*window);
+    for (const camera::Body &body : frame.bodies) {
+        if (!body.tracked)
             continue;
         QPoint points[JointType_Count];
+        HandJoints hand;
         for (int j = 0; j < JointType_Count; ++j) {
-            const CameraSpacePoint &p = joints[j].Position;
+            const Joint &joint = body.joints[std::size_t(j)];
+            const CameraSpacePoint &p = joint.Position;
             points[j] = jointToViewPoint(p, w, h);
-            if (joints[j].JointType == JointType_HandRight)
-                handCentre = QVector3D(p.X, p.Y, p.Z);
-            else if (joints[j].JointType == JointType_HandTipRight)
-                handTip = QVector3D(p.X, p.Y, p.Z);
-            else if (joints[j].JointType == JointType_ThumbRight)
-                thumbTip = QVector3D(p.X, p.Y, p.Z);
+            if (joint.JointType == JointType_HandRight)
+                hand.centre = QVector3D(p.X, p.Y, p.Z);
+            else if (joint.JointType == JointType_HandTipRight)
+                hand.tip = QVector3D(p.X, p.Y, p.Z);
+            else if (joint.JointType == JointType_ThumbRight)
+                hand.thumb = QVector3D(p.X, p.Y, p.Z);
         }
         drawSkeletonOverlay(points);
-        gestureStep(handLeftState);
-        if (mainDialogInstance && mainDialogInstance->startRecordingCheck->isChecked())
-            captureStep();
+        if (!window)
+            continue;
+        const CaptureEffects effects = captureRules->step(choice, body.handLeftState, hand);
+        if (effects.recordingChanged)
+            window->startRecordingCheck->setChecked(choice.recording);
+        if (effects.continuousCaptured) {
+            if (!window->continuousMotionCheck->isChecked()) {
+                window->continuousMotionCheck->setChecked(true);
+                if (!window->framesCheck->isChecked())
+                    window->framesCheck->setChecked(true);
+            } else {
+                Q_EMIT window->continuousMotionCheck->stateChanged(Qt::Checked);
+            }
+        }
+        if (effects.keyPositionStored)
+            checkOrAnnounce(window->keyPositionsCheck);
     }
 }
 
@@ -288,81 +293,6 @@ void Sensor::drawSkeletonOverlay(const QPoint *points)
             painter.drawEllipse(points[j], 5, 5);
     }
     skeletonLabel->setPixmap(overlay);
-}
-
-void Sensor::gestureStep(int handLeftState)
-{
-    if (!mainDialogInstance)
-        return;
-    QCheckBox *recording = mainDialogInstance->startRecordingCheck;
-    if (!recording->isChecked()) {
-        if (handLeftState == HandState_Closed && gestureLatch == 0) {
-            gestureLatch = 1;
-            recording->setChecked(true);
-        }
-    } else if (handLeftState == HandState_Open && gestureLatch == 1) {
-        gestureLatch = 0;
-        recording->setChecked(false);
-    }
-}
-
-void Sensor::captureStep()
-{
-    if (mainDialogInstance->continuousCaptureCheck->isChecked())
-        captureContinuous();
-    else if (mainDialogInstance->keyPositionCaptureCheck->isChecked())
-        captureKeyPosition();
-}
-
-void Sensor::captureContinuous()
-{
-    mainDialog &window = *mainDialogInstance;
-    const int mode = checkedPoseMode(window);
-    if (mode >= 0)
-        continuousList->appendFromPoints(handCentre, handTip, thumbTip, mode);
-    if (!window.continuousMotionCheck->isChecked()) {
-        window.continuousMotionCheck->setChecked(true);
-        if (!window.framesCheck->isChecked())
-            window.framesCheck->setChecked(true);
-    } else {
-        Q_EMIT window.continuousMotionCheck->stateChanged(Qt::Checked);
-    }
-}
-
-void Sensor::captureKeyPosition()
-{
-    mainDialog &window = *mainDialogInstance;
-    const int mode = checkedPoseMode(window);
-    Matrix4 frame;
-    if (mode >= 0)
-        frame = frameFromPoints(handCentre, handTip, thumbTip, mode);
-    const Quaternion q = rotationMatrixToQuaternion(frame);
-    const Quaternion plus = poseQuaternionPlus(q, handCentre, imagePointLength);
-    const Quaternion minus = poseQuaternionMinus(q, handCentre, imagePointLength);
-
-    double squared = 0.0;
-    for (int k = 0; k < 4; ++k) {
-        const double dPlus = referencePoints[0][k] - plus.data()[k];
-        const double dMinus = referencePoints[1][k] - minus.data()[k];
-        squared += dPlus * dPlus + dMinus * dMinus;
-    }
-    const double d = std::sqrt(squared);
-
-    if (d < stillDistance) {
-        if (++stillFrameCount >= stillFramesPerKeyPosition) {
-            if (mode >= 0)
-                keyPositionList->appendFromMatrix(frame, mode);
-            stillFrameCount = 0;
-            checkOrAnnounce(window.keyPositionsCheck);
-        }
-    } else {
-        // Moving, or not a number: this frame becomes the reference.
-        stillFrameCount = 0;
-        for (int k = 0; k < 4; ++k) {
-            referencePoints[0][k] = plus.data()[k];
-            referencePoints[1][k] = minus.data()[k];
-        }
-    }
 }
 
 } // namespace Kinect

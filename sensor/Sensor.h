@@ -1,10 +1,11 @@
 #pragma once
 
 #include "algebra/DualQuaternion.h"
+#include "sensor/CaptureRules.h"
 
 #include <QObject>
-#include <QVector3D>
 
+#include <memory>
 #include <vector>
 
 class QLabel;
@@ -15,24 +16,25 @@ struct IKinectSensor;
 struct IColorFrameReader;
 struct ICoordinateMapper;
 struct IBodyFrameReader;
-struct IBody;
 struct CameraSpacePoint;
+
+namespace camera {
+struct BodyFrame;
+}
 
 namespace Kinect {
 
 class colorDisplay;
-
-// Capture state shared by the whole process, kept across recordings, mode
-// changes and list resets: the number of consecutive still body frames, and
-// 1 while a recording that the left-hand gesture started is running.
-extern int stillFrameCount;
-extern int gestureLatch;
+class BodyFrameFeed;
+class ColorFrameFeed;
 
 // The program's one connection to the camera, and the owner of the two pose
 // lists that capture fills: the key positions and the continuously captured
-// positions. Lives on the GUI thread; its slots are reached through queued
-// connections from the polling threads, so camera calls, the lists and the
-// widgets are touched by the GUI thread alone.
+// positions. Lives on the GUI thread. The polling threads take the frames
+// from the camera through the two feeds and tell the slots, which process
+// on the GUI thread every body frame taken, in order, and show the newest
+// colour picture: the lists and the widgets are touched by the GUI thread
+// alone.
 class Sensor : public QObject {
     Q_OBJECT
 public:
@@ -48,36 +50,38 @@ public:
     void clearKeyPositions();
     void clearContinuousPositions();
 
+    // The feeds the polling threads take frames for; null without a camera.
+    std::shared_ptr<BodyFrameFeed> bodyFeed() const { return m_bodyFeed; }
+    std::shared_ptr<ColorFrameFeed> colorFeed() const { return m_colorFeed; }
+
 public Q_SLOTS:
+    // Each slot collects what its thread took. While no thread serves the
+    // feed (before the threads start, after mainDialog::stopPolling(), or a
+    // sensor without a window), the slot first takes the newest frame
+    // itself, as a poll.
     void updateColorFrame();
     void updateSkeletonFrame();
     void StoreKeyPosition(bool);
 
 private:
     void startUp();
-    void processBodies(IBody **bodies);
+    void processBodies(const camera::BodyFrame &frame);
     QPoint jointToViewPoint(const CameraSpacePoint &position, int w, int h) const;
     void drawSkeletonOverlay(const QPoint *points);
-    void gestureStep(int handLeftState);
-    void captureStep();
-    void captureContinuous();
-    void captureKeyPosition();
+    void reportDroppedFrames(std::size_t dropped);
 
     IKinectSensor *kinectSensor = nullptr;
     IColorFrameReader *colorFrameReader = nullptr;
     ICoordinateMapper *coordinateMapper = nullptr;
     IBodyFrameReader *bodyFrameReader = nullptr;
-    unsigned char *colorBuffer = nullptr;
     colorDisplay *colorPresenter = nullptr;
     QLabel *colorLabel = nullptr;
     QLabel *skeletonLabel = nullptr;
-    // G+ and G- (x, y, z, w) of the last body frame that counted as moving.
-    double referencePoints[2][4] = {};
-    QVector3D handCentre;
-    QVector3D handTip;
-    QVector3D thumbTip;
     KeyPoseList *keyPositionList = nullptr;
     KeyPoseList *continuousList = nullptr;
+    std::unique_ptr<CaptureRules> captureRules;
+    std::shared_ptr<BodyFrameFeed> m_bodyFeed;
+    std::shared_ptr<ColorFrameFeed> m_colorFeed;
 };
 
 } // namespace Kinect

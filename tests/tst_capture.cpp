@@ -1,10 +1,12 @@
 // Hand-pose capture from body frames: the left-hand gesture, continuous and
-// key-position capture with the stillness test, driven by scripted bodies and
-// by the demo operator through one whole cycle.
+// key-position capture with the stillness test, driven by scripted bodies
+// through the window, by the capture rules alone, and by the demo operator
+// through one whole cycle.
 
 #include "algebra/KeyPoseList.h"
 #include "algebra/Pose.h"
 #include "app/mainDialog.h"
+#include "sensor/CaptureRules.h"
 #include "sensor/Sensor.h"
 #include "sensor/sources/Clock.h"
 #include "sensor/sources/DemoOperator.h"
@@ -328,6 +330,61 @@ private Q_SLOTS:
         if (stored) {
             QVERIFY(samePose(keys[0], sensor().continuousPositions()[std::size_t(sliderValue)]));
         }
+    }
+
+    // The rules alone, without a window. A hand held still where two
+    // components of its quaternion tie in size (fingers along the camera's x
+    // axis) stores a key position every 100 frames, however its jitter flips
+    // the quaternion's sign; a hand carried at a steady orientation stores
+    // none, whichever way it goes.
+    void stillnessOfTheRulesAlone_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QVector3D>("fingers");
+        QTest::addColumn<QVector3D>("stepPerFrame");
+        QTest::addColumn<int>("keys");
+        const QVector3D still;
+        const QVector3D alongX(0.08f, 0.0f, 0.0f);
+        QTest::newRow("tie, planar, fingers along x")
+            << int(PoseModePlanar) << alongX << still << 2;
+        QTest::newRow("tie, spatial, fingers along x")
+            << int(PoseModeSpatial) << alongX << still << 2;
+        QTest::newRow("carried sideways at 30 cm/s, spatial")
+            << int(PoseModeSpatial) << QVector3D(0, 0.08f, 0) << QVector3D(0.01f, 0, 0) << 0;
+        QTest::newRow("carried up at 9 cm/s, planar")
+            << int(PoseModePlanar) << QVector3D(0, 0.08f, 0) << QVector3D(0, 0.003f, 0) << 0;
+        QTest::newRow("carried away at 6 cm/s, spatial")
+            << int(PoseModeSpatial) << alongX << QVector3D(0, 0, 0.002f) << 0;
+    }
+
+    void stillnessOfTheRulesAlone()
+    {
+        QFETCH(int, mode);
+        QFETCH(QVector3D, fingers);
+        QFETCH(QVector3D, stepPerFrame);
+        QFETCH(int, keys);
+        Kinect::stillFrameCount = 0;
+        Kinect::gestureLatch = 0;
+        KeyPoseList keyPositions;
+        KeyPoseList continuous;
+        Kinect::CaptureRules rules(keyPositions, continuous);
+        Kinect::CaptureChoice choice;
+        choice.recording = true;
+        choice.keyPositions = true;
+        choice.mode = mode;
+        int stored = 0;
+        for (int n = 0; n < 300; ++n) {
+            // Half a millimetre of jitter across the fingers, every frame.
+            const QVector3D jitter = QVector3D(-fingers.y(), fingers.x(), 0.0f).normalized()
+                * (n % 2 ? 5e-4f : -5e-4f);
+            const QVector3D centre = QVector3D(0.3f, 0.25f, 1.7f) + stepPerFrame * float(n);
+            const Kinect::HandJoints hand { centre, centre + fingers + jitter,
+                centre + QVector3D(0.0f, 0.0f, -0.05f) + jitter };
+            stored += rules.step(choice, HandState_Unknown, hand).keyPositionStored;
+        }
+        QCOMPARE(stored, keys);
+        QCOMPARE(keyPositions.size(), keys);
+        QVERIFY(continuous.poses().empty());
     }
 
     // The demo operator, stepped frame by frame through one cycle with key

@@ -51,19 +51,6 @@ public:
 } // namespace
 
 // Counts the queued slot calls (the polls) that reach one object.
-class QueuedCallCounter : public QObject {
-public:
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::MetaCall)
-            ++count;
-        return false;
-    }
-};
-
 class TestMainWindow : public QObject {
     Q_OBJECT
 
@@ -82,8 +69,6 @@ private Q_SLOTS:
     void receiversPerSignal();
     void slidersReachSlotsOnlyWhenDragged();
     void translationAppliesToAllButTheFixedCaptions();
-    void destructionStopsThePollingThreads();
-    void stopPollingEndsTheLoopsAndDropsQueuedPolls();
 
 private:
     std::unique_ptr<mainDialog> window;
@@ -454,36 +439,6 @@ void TestMainWindow::translationAppliesToAllButTheFixedCaptions()
     QCOMPARE(window->objectSizeValueLabel->text(), QStringLiteral("70 %"));
     QCOMPARE(window->fileMenu->title(), QStringLiteral("&File"));
     QCOMPARE(window->exitAction->text(), QStringLiteral("E&xit"));
-}
-
-void TestMainWindow::destructionStopsThePollingThreads()
-{
-    QThread *color = window->colorFrameThread;
-    QThread *skeleton = window->skeletonFrameThread;
-    QTRY_VERIFY(color->isRunning() && skeleton->isRunning());
-    QPointer<QThread> colorGuard(color), skeletonGuard(skeleton);
-    // A thread destroyed while running would abort the process here.
-    window.reset();
-    QVERIFY(colorGuard.isNull());
-    QVERIFY(skeletonGuard.isNull());
-}
-
-void TestMainWindow::stopPollingEndsTheLoopsAndDropsQueuedPolls()
-{
-    QueuedCallCounter counter;
-    window->sensor->installEventFilter(&counter);
-    QTRY_VERIFY(counter.count > 0);
-
-    window->stopPolling();
-    QVERIFY(window->colorFrameThread->isFinished());
-    QVERIFY(window->skeletonFrameThread->isFinished());
-    counter.count = 0;
-    QCoreApplication::processEvents();
-    QTest::qWait(20);
-    QCOMPARE(counter.count, 0);
-    // Stopping twice, and destroying afterwards, is harmless.
-    window->stopPolling();
-    window.reset();
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,23 +1,36 @@
-// The sensor: start-up with and without a camera, the colour view, the
-// skeleton view, and reference counting over many polls.
+// The sensor and its threads: start-up with and without a camera, the
+// colour view (pictures scaled as Qt scales them), the skeleton view,
+// reference counting over many polls, and the threads that take the frames:
+// idle without frames, every body frame kept in order while the GUI thread
+// is busy, an overflow reported once, and stopping in every order.
 
 #include "app/mainDialog.h"
 #include "sensor/ColorDisplay.h"
+#include "sensor/FrameFeeds.h"
+#include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
 #include "sensor/sources/ColorConversion.h"
 #include "sensor/sources/ScriptedSource.h"
 #include "sensor/sources/SourceDevice.h"
+#include "sensor/sources/WaitableEvent.h"
 #include "tests/support/CameraTestSupport.h"
 
+#include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPixmap>
+#include <QRandomGenerator>
+#include <QStatusBar>
 #include <QtTest>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 using camera::ScriptedSource;
 using support::frameWith;
+using support::handPose;
 using support::standingBody;
 using support::WindowWithSource;
 
@@ -80,6 +93,77 @@ QPoint expectedViewPoint(const CameraSpacePoint &p)
     const double x = 256.0 + 365.5 * p.X / p.Z;
     const double y = 212.0 - 365.5 * p.Y / p.Z;
     return QPoint(int(x * 938.0 / 512.0), int(y * 438.0 / 424.0));
+}
+
+// A scripted camera that counts what its readers ask: how often each stream
+// looked for a new frame, and how many body frames were taken.
+class CountingSource : public ScriptedSource {
+public:
+    std::atomic<int> bodyLooks { 0 };
+    std::atomic<int> colorLooks { 0 };
+    std::atomic<int> bodyFramesTaken { 0 };
+
+    std::int64_t latestBodyFrame() override
+    {
+        ++bodyLooks;
+        return ScriptedSource::latestBodyFrame();
+    }
+    std::int64_t latestColorFrame() override
+    {
+        ++colorLooks;
+        return ScriptedSource::latestColorFrame();
+    }
+    void bodyFrame(std::int64_t index, camera::BodyFrame &frame) override
+    {
+        ScriptedSource::bodyFrame(index, frame);
+        ++bodyFramesTaken;
+    }
+
+    // Pushes a frame and waits, without running the GUI thread's event
+    // loop, until a polling thread has taken it.
+    bool pushAndWaitTaken(const camera::BodyFrame &frame)
+    {
+        const int before = bodyFramesTaken;
+        pushBodyFrame(frame);
+        QElapsedTimer waited;
+        waited.start();
+        while (bodyFramesTaken == before) {
+            if (waited.elapsed() > 30000)
+                return false;
+            std::this_thread::yield();
+        }
+        return true;
+    }
+};
+
+// The standing person with the right hand moved sideways by k millimetres:
+// a different pose in every frame.
+camera::Body personNumber(int k)
+{
+    const QVector3D centre = QVector3D(0.3f, 0.25f, 1.7f) + QVector3D(0.001f * float(k), 0, 0);
+    return standingBody(
+        centre, centre + QVector3D(0.0f, 0.08f, 0.0f), centre + QVector3D(-0.05f, 0.03f, 0.0f));
+}
+
+// Counts the queued calls an object receives.
+class QueuedCallCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::MetaCall)
+            ++count;
+        return false;
+    }
+};
+
+void recordContinuously(Kinect::mainDialog &window)
+{
+    window.continuousCaptureCheck->setChecked(true);
+    window.spatialCaptureCheck->setChecked(true);
+    window.startRecordingCheck->setChecked(true);
 }
 
 } // namespace
@@ -264,6 +348,7 @@ private Q_SLOTS:
             fixture.window().colorLabel->resize(94, 44);
             // The sensor keeps exactly its camera, mapper and two readers.
             QCOMPARE(camera::liveContractObjects(), before + 4);
+            // ... and the body feed the six bodies it refreshes in place.
             camera::BodyFrame frame;
             frame.bodies[0] = standingBody();
             frame.bodies[5] = standingBody(HandState_Unknown, 0.5f);
@@ -274,9 +359,197 @@ private Q_SLOTS:
                 fixture.sensor().updateSkeletonFrame();
                 fixture.sensor().updateColorFrame();
             }
-            QCOMPARE(camera::liveContractObjects(), before + 4);
+            QCOMPARE(camera::liveContractObjects(), before + 4 + BODY_COUNT);
         }
         QCOMPARE(camera::liveContractObjects(), before);
+    }
+
+    // The picture the colour thread makes is the one Qt's own nearest
+    // scaling makes of the converted frame, pixel for pixel.
+    void colorPictureMatchesQtScaling_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QSize>("size");
+        for (int format : { int(ColorImageFormat_Bgra), int(ColorImageFormat_Yuy2) }) {
+            const QByteArray name = format == ColorImageFormat_Bgra ? "BGRA " : "YUY2 ";
+            QTest::newRow(name + "to the colour view") << format << QSize(938, 438);
+            QTest::newRow(name + "to an odd size") << format << QSize(641, 333);
+            QTest::newRow(name + "to one pixel") << format << QSize(1, 1);
+            QTest::newRow(name + "to a line") << format << QSize(1919, 1);
+            QTest::newRow(name + "enlarged") << format << QSize(2500, 1207);
+        }
+    }
+
+    void colorPictureMatchesQtScaling()
+    {
+        QFETCH(int, format);
+        QFETCH(QSize, size);
+        const int bytesPerPixel = format == ColorImageFormat_Bgra ? 4 : 2;
+        std::vector<BYTE> frame(std::size_t(colorWidth) * colorHeight * bytesPerPixel);
+        QRandomGenerator random(7);
+        for (BYTE &b : frame)
+            b = BYTE(random.bounded(256));
+        std::vector<BYTE> bgra(std::size_t(colorWidth) * colorHeight * 4);
+        if (format == ColorImageFormat_Yuy2) {
+            camera::convertYuy2(frame.data(), colorWidth, colorHeight, bgra.data(), false);
+        } else {
+            bgra = frame;
+            for (std::size_t i = 3; i < bgra.size(); i += 4)
+                bgra[i] = 255;
+        }
+        const QImage expected = QImage(bgra.data(), colorWidth, colorHeight, QImage::Format_RGB32)
+                                    .scaled(size, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+        Kinect::ColorFrameScaler scaler;
+        const QImage picture
+            = scaler.scaled(frame.data(), ColorImageFormat(format), colorWidth, colorHeight, size);
+        QCOMPARE(picture.format(), QImage::Format_RGB32);
+        QCOMPARE(picture, expected);
+        // Made again for the same size from the kept sampling: the same.
+        QCOMPARE(
+            scaler.scaled(frame.data(), ColorImageFormat(format), colorWidth, colorHeight, size),
+            expected);
+    }
+
+    // Without frames the threads sleep: no acquire, no call queued for the
+    // GUI thread. Each frame that arrives wakes them once.
+    void threadsSleepUntilAFrameArrives_data()
+    {
+        QTest::addColumn<bool>("camera");
+        QTest::newRow("no camera") << false;
+        QTest::newRow("camera without frames") << true;
+    }
+
+    void threadsSleepUntilAFrameArrives()
+    {
+        QFETCH(bool, camera);
+        auto source = std::make_shared<CountingSource>();
+        source->setOpenSucceeds(camera);
+        if (!camera)
+            QTest::ignoreMessage(QtDebugMsg, "Sensor not working");
+        WindowWithSource fixture(source, WindowWithSource::Running);
+        Kinect::mainDialog &window = fixture.window();
+        window.colorLabel->resize(94, 44);
+        // The threads' signals reach the sensor as queued calls.
+        QueuedCallCounter calls;
+        fixture.sensor().installEventFilter(&calls);
+        QTRY_VERIFY(
+            window.colorFrameThread->isRunning() && window.skeletonFrameThread->isRunning());
+        // Each reader looks once when its thread starts, then sleeps.
+        if (camera)
+            QTRY_VERIFY(source->bodyLooks >= 1 && source->colorLooks >= 1);
+        const int bodyLooks = source->bodyLooks;
+        const int colorLooks = source->colorLooks;
+        QTest::qWait(300);
+        QCOMPARE(source->bodyLooks.load(), bodyLooks);
+        QCOMPARE(source->colorLooks.load(), colorLooks);
+        QCOMPARE(calls.count, 0);
+        if (!camera)
+            return;
+
+        source->pushBodyFrame(frameWith(standingBody()));
+        source->pushColorImage(uniformImage(ColorImageFormat_Yuy2, 200, 60, 30));
+        QTRY_VERIFY(!labelPixmap(window.skeletonLabel).isNull());
+        QTRY_VERIFY(!labelPixmap(window.colorLabel).isNull());
+        QCOMPARE(labelPixmap(window.colorLabel).size(), window.colorLabel->frameSize());
+        QTest::qWait(100);
+        // One call each for the body frame and the picture.
+        QCOMPARE(calls.count, 2);
+        // The frame, then the look that found nothing more.
+        QCOMPARE(source->bodyLooks.load(), bodyLooks + 2);
+    }
+
+    // The skeleton thread takes every body frame while the GUI thread is
+    // busy (here: not running its event loop at all); the sensor then
+    // processes all of them, in order. Beyond the queue's capacity the
+    // oldest go, and the loss is reported once.
+    void everyBodyFrameIsKeptWhileTheGuiThreadIsBusy()
+    {
+        auto source = std::make_shared<CountingSource>();
+        WindowWithSource fixture(source, WindowWithSource::Running);
+        recordContinuously(fixture.window());
+        QTRY_VERIFY(fixture.window().skeletonFrameThread->isRunning());
+
+        constexpr int frames = 300;
+        for (int k = 0; k < frames; ++k)
+            QVERIFY(source->pushAndWaitTaken(frameWith(personNumber(k))));
+        QTRY_COMPARE(fixture.sensor().continuousPositionCount(), frames);
+        std::vector<DualQuaternion> poses = fixture.sensor().continuousPositions();
+        for (int k = 0; k < frames; ++k)
+            QVERIFY2(poses[std::size_t(k)] == handPose(personNumber(k), PoseModeSpatial),
+                qPrintable(QString::number(k)));
+
+        constexpr int overflow = 25;
+        const int burst = int(Kinect::BodyFrameFeed::capacity) + overflow;
+        for (int k = 0; k < burst; ++k)
+            QVERIFY(source->pushAndWaitTaken(frameWith(personNumber(k))));
+        const QString message
+            = QStringLiteral("Capture fell behind: the oldest %1 body frames were dropped")
+                  .arg(overflow);
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(message));
+        QTRY_COMPARE(fixture.sensor().continuousPositionCount(),
+            frames + int(Kinect::BodyFrameFeed::capacity));
+        QCOMPARE(fixture.window().statusBar()->currentMessage(), message);
+        poses = fixture.sensor().continuousPositions();
+        QVERIFY(poses[frames] == handPose(personNumber(overflow), PoseModeSpatial));
+        QVERIFY(poses.back() == handPose(personNumber(burst - 1), PoseModeSpatial));
+    }
+
+    // A thread ends promptly whenever it is stopped: before it started,
+    // while it sleeps with or without a camera, and when its window is
+    // destroyed with frames still queued for the GUI thread. Nothing is left
+    // behind.
+    void stoppingIsSafeInEveryOrder()
+    {
+        const int objectsBefore = camera::liveContractObjects();
+        const int eventsBefore = camera::liveEvents();
+        {
+            Kinect::colorThread stoppedFirst;
+            stoppedFirst.stop();
+            stoppedFirst.start();
+            QVERIFY(stoppedFirst.wait(10000));
+            Kinect::skeletonThread noFeed;
+            noFeed.start();
+            QTRY_VERIFY(noFeed.isRunning());
+            noFeed.stop();
+            QVERIFY(noFeed.wait(10000));
+            // Destroyed while it runs: the destructor stops and waits.
+            Kinect::skeletonThread running;
+            running.start();
+            QTRY_VERIFY(running.isRunning());
+        }
+        {
+            auto source = std::make_shared<CountingSource>();
+            WindowWithSource fixture(source, WindowWithSource::Running);
+            recordContinuously(fixture.window());
+            QTRY_VERIFY(fixture.window().skeletonFrameThread->isRunning());
+            for (int k = 0; k < 50; ++k)
+                QVERIFY(source->pushAndWaitTaken(frameWith(personNumber(k))));
+            // stopPolling, as tests and benchmarks use it: the threads have
+            // ended and the call they queued is dropped, the frames they took
+            // stay queued, and the sensor takes frames itself from then on.
+            QueuedCallCounter calls;
+            fixture.sensor().installEventFilter(&calls);
+            fixture.window().stopPolling();
+            QVERIFY(fixture.window().skeletonFrameThread->isFinished());
+            QVERIFY(fixture.window().colorFrameThread->isFinished());
+            QCoreApplication::processEvents();
+            QCOMPARE(calls.count, 0);
+            QCOMPARE(fixture.sensor().continuousPositionCount(), 0);
+            source->pushBodyFrame(frameWith(personNumber(50)));
+            fixture.sensor().updateSkeletonFrame();
+            QCOMPARE(fixture.sensor().continuousPositionCount(), 51);
+            fixture.window().stopPolling();
+        }
+        {
+            auto source = std::make_shared<CountingSource>();
+            WindowWithSource fixture(source, WindowWithSource::Running);
+            QTRY_VERIFY(fixture.window().skeletonFrameThread->isRunning());
+            for (int k = 0; k < 50; ++k)
+                QVERIFY(source->pushAndWaitTaken(frameWith(personNumber(k))));
+            source->pushColorImage(uniformImage(ColorImageFormat_Yuy2, 1, 2, 3));
+        }
+        QCOMPARE(camera::liveContractObjects(), objectsBefore);
+        QCOMPARE(camera::liveEvents(), eventsBefore);
     }
 };
 

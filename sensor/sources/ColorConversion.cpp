@@ -67,6 +67,22 @@ namespace {
 
 } // namespace
 
+void convertYuy2Pixels(const BYTE *yuy2Row, const int *columns, int count, BYTE *out)
+{
+    const Yuy2Tables &t = tables();
+    const BYTE *clamp = t.clamp + Yuy2Tables::clampOffset;
+    for (int i = 0; i < count; ++i, out += 4) {
+        const int column = columns[i];
+        // Both pixels of a pair share its U (byte 1) and V (byte 3).
+        const BYTE *pair = yuy2Row + 4 * (column >> 1);
+        const int y = t.luma[pair[2 * (column & 1)]];
+        out[0] = clamp[(y + t.blueU[pair[1]]) >> 8];
+        out[1] = clamp[(y + t.greenU[pair[1]] + t.greenV[pair[3]]) >> 8];
+        out[2] = clamp[(y + t.redV[pair[3]]) >> 8];
+        out[3] = 255;
+    }
+}
+
 void convertYuy2(const BYTE *yuy2, int width, int height, BYTE *out, bool rgbaOrder)
 {
     const long pairs = static_cast<long>(width / 2) * height;

@@ -9,6 +9,12 @@ namespace camera {
 // must be even; rows top down, no padding.
 void convertYuy2(const BYTE *yuy2, int width, int height, BYTE *out, bool rgbaOrder);
 
+// The same conversion, to B, G, R, 255, for chosen pixels of one row:
+// out[4 i .. 4 i + 3] is the pixel at column columns[i] of the row, for i <
+// count. Every column must lie in the row. Converting only the pixels a
+// scaled picture samples costs a fraction of converting the whole frame.
+void convertYuy2Pixels(const BYTE *yuy2Row, const int *columns, int count, BYTE *out);
+
 // One colour in BT.601 video range, as YUY2 stores it.
 struct Yuv {
     BYTE y;

@@ -1,9 +1,9 @@
 #include "tests/support/CameraTestSupport.h"
 
+#include "algebra/KeyPoseList.h"
 #include "app/mainDialog.h"
 #include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
-
 
 namespace support {
 
@@ -59,13 +59,26 @@ camera::BodyFrame frameWith(const camera::Body &body, int slot)
     return frame;
 }
 
-WindowWithSource::WindowWithSource(std::shared_ptr<camera::Source> source)
+DualQuaternion handPose(const camera::Body &body, PoseMode mode)
+{
+    auto point = [&](JointType type) {
+        const CameraSpacePoint &p = body.joints[std::size_t(type)].Position;
+        return QVector3D(p.X, p.Y, p.Z);
+    };
+    KeyPoseList list;
+    list.appendFromPoints(point(JointType_HandRight), point(JointType_HandTipRight),
+        point(JointType_ThumbRight), mode);
+    return list.at(0);
+}
+
+WindowWithSource::WindowWithSource(std::shared_ptr<camera::Source> source, Threads threads)
     : m_installed(std::move(source))
 {
     Kinect::stillFrameCount = 0;
     Kinect::gestureLatch = 0;
     m_window = std::make_unique<Kinect::mainDialog>();
-    m_window->stopPolling();
+    if (threads == Stopped)
+        m_window->stopPolling();
     mainDialogInstance = m_window.get();
 }
 

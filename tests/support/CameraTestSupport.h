@@ -1,5 +1,7 @@
 #pragma once
 
+#include "algebra/DualQuaternion.h"
+#include "algebra/Pose.h"
 #include "sensor/sources/Source.h"
 
 #include <QVector3D>
@@ -24,13 +26,20 @@ camera::Body standingBody(HandState handLeftState = HandState_Unknown, float off
 // A body frame with body in the given slot and the other slots empty.
 camera::BodyFrame frameWith(const camera::Body &body, int slot = 0);
 
-// The main window as the program builds it, with source behind its sensor
-// and its polling threads stopped, so that a test polls by hand and frames
-// are processed exactly when the test says. mainDialogInstance points at the
-// window while it lives, and the process-wide capture state starts afresh.
+// The pose capture makes of a body's right hand, computed through the pose
+// list's own construction.
+DualQuaternion handPose(const camera::Body &body, PoseMode mode);
+
+// The main window as the program builds it, with source behind its sensor.
+// By default its polling threads are stopped, so that a test polls by hand
+// and frames are processed exactly when the test says; with threads
+// Running they take the frames as the program does. mainDialogInstance
+// points at the window while it lives, and the process-wide capture state
+// starts afresh.
 class WindowWithSource {
 public:
-    explicit WindowWithSource(std::shared_ptr<camera::Source> source);
+    enum Threads { Stopped, Running };
+    explicit WindowWithSource(std::shared_ptr<camera::Source> source, Threads threads = Stopped);
     ~WindowWithSource();
     WindowWithSource(const WindowWithSource &) = delete;
     WindowWithSource &operator=(const WindowWithSource &) = delete;

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "algebra/Pose.h"
+
+#include <QVector3D>
+
+class KeyPoseList;
+
+namespace Kinect {
+
+// Capture state shared by the whole process, kept across recordings, mode
+// changes and list resets: the number of consecutive still body frames, and
+// 1 while a recording that the left-hand gesture started is running.
+extern int stillFrameCount;
+extern int gestureLatch;
+
+// What the window's capture check boxes say, read once per body frame.
+struct CaptureChoice {
+    bool recording = false; // "Start recording"
+    bool continuous = false; // "Continuous capture"
+    bool keyPositions = false; // "Key position capture", looked at without continuous
+    PoseMode mode = -1; // "Spatial capture" before "Planar capture"; -1 for neither
+};
+
+// The right hand of a tracked body: centre, tip and thumb tip, in metres.
+struct HandJoints {
+    QVector3D centre;
+    QVector3D tip;
+    QVector3D thumb;
+};
+
+// What one body's step did that the window shows.
+struct CaptureEffects {
+    // The gesture started or stopped recording (choice.recording changed).
+    bool recordingChanged = false;
+    // A continuous capture step ran (it appended a pose if a mode is chosen).
+    bool continuousCaptured = false;
+    // The hand was still for another 100 frames (a key position was appended
+    // if a mode is chosen).
+    bool keyPositionStored = false;
+};
+
+// The capture rules, free of widgets: for each tracked body of a body frame
+// the left-hand gesture starts or stops recording, and while recording the
+// right hand's pose is appended to the continuous list every frame, or to
+// the key positions after it has been held still for 100 frames.
+//
+// Still means: the two image points of the pose (G+ and G-, from the hand
+// centre and the rotation q) lie within 0.2 of those of the reference frame,
+// counting q and -q as the same rotation, and the hand centre lies within
+// 5 cm of that frame's. The reference is the last moving frame, or, for the
+// first ten still frames after it, the latest one: it settles where the hand
+// comes to rest.
+class CaptureRules {
+public:
+    // The lists are not owned and must outlive the rules.
+    CaptureRules(KeyPoseList &keyPositions, KeyPoseList &continuous);
+
+    // One tracked body: the gesture step, then, while recording, the capture
+    // step. choice.recording follows the gesture, so later bodies of the
+    // same frame see it.
+    CaptureEffects step(CaptureChoice &choice, int handLeftState, const HandJoints &hand);
+
+private:
+    bool gestureStep(CaptureChoice &choice, int handLeftState);
+    bool keyPositionStep(PoseMode mode, const HandJoints &hand);
+    // Whether the pose counts as still against the reference; a moving (or
+    // not a number) pose becomes the new reference.
+    bool isStill(const Quaternion &q, const QVector3D &centre);
+
+    KeyPoseList &m_keyPositions;
+    KeyPoseList &m_continuous;
+    // G+ and G- (x, y, z, w) and the hand centre of the last body frame that
+    // counted as moving; all zero at first, so the first frame moves.
+    double m_referencePoints[2][4] = {};
+    QVector3D m_referenceCentre;
+    // Still frames left in which the reference follows the hand.
+    int m_settlingFrames = 0;
+};
+
+} // namespace Kinect
