@@ -61,8 +61,8 @@ bool isWhitePixel(QRgb pixel);
 size_t heapInUse();
 
 // How much the heap grows while `frame` runs again and again after a
-// warm-up: the median of the last three of ten samples minus the median of
-// the first three. The driver's own buffers come and go in steps of tens of
-// kilobytes; the medians keep single steps out, a leak per draw shows as a
-// steady rise.
+// warm-up: the least of the last three of ten samples minus the least of
+// the first three. The driver's own buffers and events queued on a busy
+// machine come and go in steps of tens of kilobytes; a step that goes again
+// misses some sample, while a leak per draw raises every later one.
 qint64 heapGrowthOver(const std::function<void()> &frame, int warmUpFrames, int framesPerSample);
