@@ -286,7 +286,7 @@ void TestGLMotion::repeatedDrawsKeepMemory()
         glFinish();
     };
     const qint64 growth = heapGrowthOver(frame, 60, 40);
-    QVERIFY2(growth < 64 * 1024, qPrintable(QStringLiteral("heap grew by %1 bytes").arg(growth)));
+    QVERIFY2(growth < heapGrowthLimit, qPrintable(QStringLiteral("heap grew by %1 bytes").arg(growth)));
 }
 
 QTEST_MAIN(TestGLMotion)

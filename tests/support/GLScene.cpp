@@ -148,16 +148,20 @@ qint64 heapGrowthOver(const std::function<void()> &frame, int warmUpFrames, int 
     for (int i = 0; i < warmUpFrames; ++i)
         frame();
     std::vector<qint64> samples;
-    for (int s = 0; s < 10; ++s) {
+    for (int s = 0; s < 15; ++s) {
         for (int i = 0; i < framesPerSample; ++i)
             frame();
         samples.push_back(qint64(heapInUse()));
     }
-    // The least of each end's three samples: what a busy machine adds for a
-    // moment (events queued behind a slow paint, the GL driver's work
-    // buffers) is gone again at some sample, while a leak raises them all.
-    const auto least3 = [](qint64 a, qint64 b, qint64 c) { return std::min(a, std::min(b, c)); };
-    return least3(samples[7], samples[8], samples[9]) - least3(samples[0], samples[1], samples[2]);
+    // The median of each end's five samples: the driver's own buffers and
+    // events queued on a busy machine come and go in 64 KiB steps, up or
+    // down, at single samples, while a leak raises every later sample.
+    const auto median5 = [](std::vector<qint64>::const_iterator first) {
+        std::vector<qint64> five(first, first + 5);
+        std::nth_element(five.begin(), five.begin() + 2, five.end());
+        return five[2];
+    };
+    return median5(samples.cend() - 5) - median5(samples.cbegin());
 }
 
 bool isRedPixel(QRgb pixel) { return qRed(pixel) > 120 && qGreen(pixel) < 50 && qBlue(pixel) < 50; }

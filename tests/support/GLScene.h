@@ -61,8 +61,13 @@ bool isWhitePixel(QRgb pixel);
 size_t heapInUse();
 
 // How much the heap grows while `frame` runs again and again after a
-// warm-up: the least of the last three of ten samples minus the least of
-// the first three. The driver's own buffers and events queued on a busy
-// machine come and go in steps of tens of kilobytes; a step that goes again
-// misses some sample, while a leak per draw raises every later one.
+// warm-up: the median of the last five of fifteen samples minus the median
+// of the first five. The driver's own buffers come and go in steps of tens of
+// kilobytes, up and down, at single samples; a leak per draw raises every
+// later sample, by megabytes over the run.
 qint64 heapGrowthOver(const std::function<void()> &frame, int warmUpFrames, int framesPerSample);
+// What heapGrowthOver may read without a leak: the software GL driver keeps
+// up to about 110 KB more while both cores are busy (its scene buffers in
+// flight), while a leak of one small allocation per drawn pose grows the heap
+// by megabytes over the hundreds of frames measured.
+constexpr qint64 heapGrowthLimit = 256 * 1024;
