@@ -75,7 +75,9 @@ fi
 # Under X: --under-x ROOT PROBE WORK SHOTS
 root="$2" probe="$3" work="$4" shots="$5"
 program="$root/usr/bin/handmotion"
-export LIBGL_ALWAYS_SOFTWARE=1 XDG_RUNTIME_DIR="$work/runtime"
+# The program keeps its session journal under XDG_STATE_HOME: in the work
+# directory, not the user's.
+export LIBGL_ALWAYS_SOFTWARE=1 XDG_RUNTIME_DIR="$work/runtime" XDG_STATE_HOME="$work/state"
 unset QT_QPA_PLATFORM
 mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
 
