@@ -56,7 +56,12 @@ PoseRow describe(const DualQuaternion &pose)
     return row;
 }
 
-QString number(double value, int decimals) { return QString::number(value, 'f', decimals); }
+// Rounded first, so that a tiny negative value shows no minus sign.
+QString number(double value, int decimals)
+{
+    const double scale = std::pow(10.0, decimals);
+    return QString::number(std::round(value * scale) / scale + 0.0, 'f', decimals);
+}
 
 } // namespace
 
