@@ -161,6 +161,14 @@ KeyPositionPanel::KeyPositionPanel(Kinect::Sensor *sensor, GLWidget *view, QWidg
     // Rows of one height need no measuring, however many there are.
     table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     table->horizontalHeader()->setStretchLastSection(true);
+    // Widths from the longest usual text, not measured over every row.
+    const QFontMetrics metrics = table->fontMetrics();
+    const int margin = 2 * metrics.averageCharWidth();
+    table->setColumnWidth(numberColumn, metrics.horizontalAdvance(QStringLiteral("0000")) + margin);
+    for (int column : { xColumn, yColumn, zColumn })
+        table->setColumnWidth(
+            column, metrics.horizontalAdvance(QStringLiteral("-00.0000")) + margin);
+    table->setColumnWidth(angleColumn, metrics.horizontalAdvance(tr("Angle (\u00b0)")) + margin);
     layout->addWidget(table);
 
     auto *buttons = new QHBoxLayout();
@@ -276,6 +284,14 @@ bool KeyPositionPanel::event(QEvent *event)
 {
     const bool handled = QDockWidget::event(event);
     if (event->type() == QEvent::ShowToParent) {
+        // Opened floating for the first time: over the top right of the
+        // window, above the skeleton view, clear of the 3D view.
+        if (!m_placed && isFloating() && parentWidget()) {
+            m_placed = true;
+            const QRect window = parentWidget()->geometry();
+            resize(600, 400);
+            move(window.right() - width() - 24, window.top() + 48);
+        }
         if (m_stale)
             refresh();
         else

@@ -60,6 +60,7 @@ private:
     Model *m_model;
     bool m_stale = true;
     bool m_refreshQueued = false;
+    bool m_placed = false;
     // The row to select after the next refresh (an edit's own); -1 keeps the
     // selected row where it is.
     int m_wantedRow = -1;

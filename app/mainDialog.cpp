@@ -152,6 +152,8 @@ mainDialog::mainDialog()
     // The lists are restored and journaled before any frame can reach them.
     journal = new SessionJournal(SessionJournal::defaultDirectory(), this);
     startJournal();
+    // The undo stack, the menus and the panel too: the threads start last.
+    addEditing();
     colorFrameThread = new colorThread(this);
     skeletonFrameThread = new skeletonThread(this);
     colorFrameThread->setFeed(sensor->colorFeed());
@@ -163,7 +165,6 @@ mainDialog::mainDialog()
     skeletonFrameThread->start(QThread::InheritPriority);
 
     makeConnections();
-    addEditing();
 }
 
 mainDialog::~mainDialog()
@@ -234,6 +235,9 @@ void mainDialog::addEditing()
 
     keyPositionPanel = new KeyPositionPanel(sensor, glWidget, this);
     addDockWidget(Qt::RightDockWidgetArea, keyPositionPanel);
+    // The picture views' fixed widths leave no room beside them on a screen
+    // 1920 pixels wide: the panel opens floating, and docks where there is.
+    keyPositionPanel->setFloating(true);
     keyPositionPanel->hide();
     viewMenu = menuBar()->addMenu(tr("&View"));
     viewMenu->addAction(keyPositionPanel->toggleViewAction());
