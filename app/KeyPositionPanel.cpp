@@ -279,19 +279,28 @@ void KeyPositionPanel::moveSelected(int step)
     m_view->update();
 }
 
+// The picture views' fixed widths leave no room beside them on a screen 1920
+// pixels wide: the panel first opens floating, over the top right of the
+// window (above the skeleton view, clear of the 3D view), and a user docks it
+// where there is room. Made floating only then, while still hidden, since a
+// floating window costs the windowing system something from its creation on.
+void KeyPositionPanel::setVisible(bool visible)
+{
+    if (visible && !m_placed && parentWidget()) {
+        m_placed = true;
+        setFloating(true);
+        const QRect window = parentWidget()->geometry();
+        resize(600, 400);
+        move(window.right() - width() - 24, window.top() + 48);
+    }
+    QDockWidget::setVisible(visible);
+}
+
 // Opened and closed, whether or not the window is on the screen at the time.
 bool KeyPositionPanel::event(QEvent *event)
 {
     const bool handled = QDockWidget::event(event);
     if (event->type() == QEvent::ShowToParent) {
-        // Opened floating for the first time: over the top right of the
-        // window, above the skeleton view, clear of the 3D view.
-        if (!m_placed && isFloating() && parentWidget()) {
-            m_placed = true;
-            const QRect window = parentWidget()->geometry();
-            resize(600, 400);
-            move(window.right() - width() - 24, window.top() + 48);
-        }
         if (m_stale)
             refresh();
         else

@@ -38,6 +38,8 @@ public:
     // The Delete key while the panel has the focus.
     QAction *deleteAction;
 
+    void setVisible(bool visible) override;
+
 public Q_SLOTS:
     void deleteSelected();
     void moveSelectedUp();

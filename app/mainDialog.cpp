@@ -235,9 +235,6 @@ void mainDialog::addEditing()
 
     keyPositionPanel = new KeyPositionPanel(sensor, glWidget, this);
     addDockWidget(Qt::RightDockWidgetArea, keyPositionPanel);
-    // The picture views' fixed widths leave no room beside them on a screen
-    // 1920 pixels wide: the panel opens floating, and docks where there is.
-    keyPositionPanel->setFloating(true);
     keyPositionPanel->hide();
     viewMenu = menuBar()->addMenu(tr("&View"));
     viewMenu->addAction(keyPositionPanel->toggleViewAction());
