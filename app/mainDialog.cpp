@@ -2,8 +2,10 @@
 
 #include "app/KeyPositionExport.h"
 #include "app/KeyPositionImport.h"
+#include "app/KeyPositionPanel.h"
 #include "app/MotionExportCommand.h"
 #include "app/MotionExportDialog.h"
+#include "app/SessionJournal.h"
 #include "motion/MRBSplineInterpolation.h"
 #include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
@@ -17,6 +19,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -28,9 +31,38 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 Kinect::mainDialog *mainDialogInstance = nullptr;
+
+namespace {
+
+RestoreQuestion &installedRestoreQuestion()
+{
+    static RestoreQuestion ask;
+    return ask;
+}
+
+bool askWithQuestionBox(const QString &question, const QString &details)
+{
+    // Nobody could see the box, let alone answer it: the journal is kept
+    // aside instead, as after No.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return false;
+    QMessageBox box(QMessageBox::Question,
+        QCoreApplication::translate("Kinect::mainDialog", "Restore the last session"), question,
+        QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    if (!details.isEmpty())
+        box.setInformativeText(details);
+    return box.exec() == QMessageBox::Yes;
+}
+
+} // namespace
+
+void setRestoreQuestion(RestoreQuestion ask) { installedRestoreQuestion() = std::move(ask); }
 
 namespace Kinect {
 
@@ -117,6 +149,11 @@ mainDialog::mainDialog()
     fileMenu->addAction(exitAction);
 
     sensor = new Sensor(colorLabel, skeletonLabel);
+    // The lists are restored and journaled before any frame can reach them.
+    journal = new SessionJournal(SessionJournal::defaultDirectory(), this);
+    startJournal();
+    // The undo stack, the menus and the panel too: the threads start last.
+    addEditing();
     colorFrameThread = new colorThread(this);
     skeletonFrameThread = new skeletonThread(this);
     colorFrameThread->setFeed(sensor->colorFeed());
@@ -137,8 +174,73 @@ mainDialog::~mainDialog()
     stopPolling();
     delete sensor;
     sensor = nullptr;
+    // A clean exit: the journal is marked closed, so the next start offers
+    // nothing back.
+    if (journal->isActive() && !journal->close())
+        qWarning(
+            "handmotion: the session journal %s could not be closed", qPrintable(journal->path()));
     if (mainDialogInstance == this)
         mainDialogInstance = nullptr;
+}
+
+void mainDialog::startJournal()
+{
+    const RestoreQuestion &installed = installedRestoreQuestion();
+    bool asked = false;
+    const SessionStart start = startSession(
+        *journal, [&](const QString &question, const QString &details) {
+            asked = true;
+            return installed ? installed(question, details) : askWithQuestionBox(question, details);
+        });
+    if (start.restored)
+        sensor->restorePositions(start.keyPositions, start.continuousPositions);
+    if (start.journaling)
+        sensor->setListListeners(journal->listener(journal::JournalList::KeyPositions),
+            journal->listener(journal::JournalList::ContinuousPositions));
+
+    QStringList message;
+    if (!start.message.isEmpty())
+        message << start.message;
+    if (asked && !start.restored && start.journaling)
+        message << tr("The last session was kept as \"%1\".")
+                       .arg(QDir::toNativeSeparators(journal->keptAsidePath()));
+    if (!message.isEmpty())
+        statusBar()->showMessage(message.join(QLatin1Char(' ')));
+    connect(journal, &SessionJournal::writeFailed, this, [this](const QString &reason) {
+        statusBar()->showMessage(
+            tr("The session journal cannot be written (%1); trying again every %2 s.")
+                .arg(reason)
+                .arg(SessionJournal::retryInterval / 1000));
+    });
+    connect(journal, &SessionJournal::writeResumed, this,
+        [this] { statusBar()->showMessage(tr("The session journal is written again.")); });
+    // The view's slots read the window through mainDialogInstance, which
+    // main() sets once the window exists.
+    if (start.restored)
+        QMetaObject::invokeMethod(
+            this, [this] { sensor->showPositions(); }, Qt::QueuedConnection);
+}
+
+void mainDialog::addEditing()
+{
+    undoStack = new QUndoStack(this);
+    sensor->setUndoStack(undoStack);
+    editMenu = menuBar()->addMenu(tr("&Edit"));
+    undoAction = undoStack->createUndoAction(editMenu, tr("&Undo"));
+    undoAction->setShortcut(QKeySequence::Undo);
+    editMenu->addAction(undoAction);
+    redoAction = undoStack->createRedoAction(editMenu, tr("&Redo"));
+    redoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    editMenu->addAction(redoAction);
+
+    keyPositionPanel = new KeyPositionPanel(sensor, glWidget, this);
+    addDockWidget(Qt::RightDockWidgetArea, keyPositionPanel);
+    keyPositionPanel->hide();
+    viewMenu = menuBar()->addMenu(tr("&View"));
+    viewMenu->addAction(keyPositionPanel->toggleViewAction());
+
+    // The motions follow every undo and redo at once.
+    connect(sensor, &Sensor::editReplayed, glWidget, QOverload<>::of(&QWidget::update));
 }
 
 void mainDialog::stopPolling()
@@ -530,9 +632,7 @@ void mainDialog::importKeyPositions()
                QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
             != QMessageBox::Yes)
         return;
-    sensor->clearKeyPositions();
-    for (const DualQuaternion &pose : imported.positions)
-        sensor->addKeyPosition(pose);
+    sensor->replaceKeyPositions(imported.positions, tr("Import key positions"));
     glWidget->update();
     const QString name = QDir::toNativeSeparators(fileName);
     const QString count

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SessionRestore.h"
+
 #include <QMainWindow>
 
 class QAction;
@@ -13,9 +15,12 @@ class QPushButton;
 class QScrollArea;
 class QSlider;
 class QSpinBox;
+class QUndoStack;
 class QVBoxLayout;
 class QWidget;
 class GLWidget;
+class KeyPositionPanel;
+class SessionJournal;
 
 namespace Kinect {
 
@@ -28,6 +33,12 @@ class skeletonThread;
 // the whole widget tree, creates the sensor and the two polling threads and
 // makes every connection. The 3D view and the sensor reach the controls
 // through mainDialogInstance and the public members below.
+//
+// The window keeps the session in a journal: before the polling threads
+// start it offers back what a session that did not end cleanly left, then
+// every change of the two pose lists is journaled until the window goes.
+// The key positions' edits (capture, the view's store slots, the resets,
+// an import, the "Key positions" panel) are steps on its undo stack.
 class mainDialog : public QMainWindow {
     Q_OBJECT
 public:
@@ -126,13 +137,29 @@ public:
     QVBoxLayout *objectSizeLayout;
     colorThread *colorFrameThread;
     skeletonThread *skeletonFrameThread;
+    // The session's journal; a child of the window, closed when it goes.
+    SessionJournal *journal;
+    QUndoStack *undoStack;
+    QMenu *editMenu;
+    QAction *undoAction;
+    QAction *redoAction;
+    QMenu *viewMenu;
+    KeyPositionPanel *keyPositionPanel;
 
 private:
     void buildWidgetTree();
     void makeConnections();
+    void startJournal();
+    void addEditing();
 };
 
 } // namespace Kinect
+
+// How the window asks whether to restore the last session: a question box by
+// default, which is answered No without being shown on a platform that shows
+// nothing (offscreen, minimal). Tests install their own answer; an empty one
+// restores the box.
+void setRestoreQuestion(RestoreQuestion ask);
 
 // The process-wide main window; null until main() has constructed it, and
 // null again once it is gone. Readers check it before use.

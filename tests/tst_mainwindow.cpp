@@ -1,5 +1,6 @@
 // The main window right after construction: which controls exist, how they
 // start, where they sit, and how they are wired.
+#include "app/KeyPositionPanel.h"
 #include "app/mainDialog.h"
 #include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
@@ -93,9 +94,19 @@ void TestMainWindow::windowGeometryAndMenu()
     QCOMPARE(window->centralWidget, window->QMainWindow::centralWidget());
 
     const QList<QAction *> menus = window->menuBar()->actions();
-    QCOMPARE(menus.size(), 1);
-    QCOMPARE(menus.first()->text(), QStringLiteral("&File"));
-    QCOMPARE(menus.first()->menu(), window->fileMenu);
+    QCOMPARE(menus.size(), 3);
+    QCOMPARE(menus[0]->text(), QStringLiteral("&File"));
+    QCOMPARE(menus[0]->menu(), window->fileMenu);
+    QCOMPARE(menus[1]->menu(), window->editMenu);
+    QCOMPARE(menus[2]->menu(), window->viewMenu);
+    QCOMPARE(
+        window->editMenu->actions(), (QList<QAction *> { window->undoAction, window->redoAction }));
+    QCOMPARE(window->undoAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
+    QCOMPARE(window->redoAction->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+Z")));
+    QVERIFY(!window->undoAction->isEnabled() && !window->redoAction->isEnabled());
+    QCOMPARE(window->viewMenu->actions().size(), 1);
+    QCOMPARE(window->viewMenu->actions().first()->text(), QStringLiteral("Key positions"));
+    QVERIFY(window->keyPositionPanel->isHidden());
     QCOMPARE(window->fileMenu->actions(),
         (QList<QAction *> {
             window->importKeyPositionsAction, window->exportMotionAction, window->exitAction }));

@@ -275,13 +275,11 @@ void GLWidget::storeKeyPositionsInGLWidget(bool)
 void GLWidget::storeAllKeyPositionsInGLWidget(bool)
 {
     Kinect::mainDialog *w = mainDialogInstance;
-    if (w && w->continuousMotionCheck->isChecked() && continuousActive && continuousMotion) {
-        if (w->sensor->keyPositionCount() > 0)
-            w->sensor->clearKeyPositions();
-        const std::vector<DualQuaternion> shown = continuousMotion->shownPoses();
-        for (const DualQuaternion &pose : shown)
-            w->sensor->addKeyPosition(pose);
-    }
+    // The shown poses replace the key positions in one step, which one undo
+    // takes back.
+    if (w && w->continuousMotionCheck->isChecked() && continuousActive && continuousMotion)
+        w->sensor->replaceKeyPositions(
+            continuousMotion->shownPoses(), tr("Select shown positions"));
     update();
 }
 
@@ -403,9 +401,12 @@ std::vector<ScenePoint> GLWidget::drawnPoints() const
         for (const DualQuaternion &pose : kind.shownPoses(*motion))
             points.push_back(placedTranslation(pose));
     }
+    const std::vector<DualQuaternion> keys = w->sensor->keyPositions();
     if (keyPositionsDrawn)
-        for (const DualQuaternion &pose : w->sensor->keyPositions())
+        for (const DualQuaternion &pose : keys)
             points.push_back(placedTranslation(pose));
+    else if (below(m_highlightedKeyPosition, keys.size()))
+        points.push_back(placedTranslation(keys[size_t(m_highlightedKeyPosition)]));
     return points;
 }
 
@@ -594,11 +595,36 @@ void GLWidget::paintGL()
             motion->draw();
             glPopMatrix();
         }
+        // Last, so that it covers the same pose drawn before it.
+        if (below(m_highlightedKeyPosition, settings.keyPoses.size()))
+            drawHighlightedKeyPosition(settings.keyPoses[size_t(m_highlightedKeyPosition)]);
     }
     if (cameraSet)
         restoreCamera();
     if (w)
         reportInterpolation();
+}
+
+void GLWidget::setHighlightedKeyPosition(int index)
+{
+    m_highlightedKeyPosition = index < 0 ? -1 : index;
+    update();
+}
+
+void GLWidget::drawHighlightedKeyPosition(const DualQuaternion &pose)
+{
+    const Matrix4 placement = posePlacementMatrix(pose);
+    if (!isFiniteMatrix(placement))
+        return;
+    static const GLfloat red[4] = { 1.0f, 0.0f, 0.0f, 1.0f };
+    applyViewTransform();
+    glPushMatrix();
+    glMultMatrixd(placement.data());
+    drawPoseFrame(true);
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, red);
+    drawPoseModel();
+    glPopMatrix();
+    glPopMatrix();
 }
 
 void GLWidget::reportInterpolation()

@@ -16,6 +16,7 @@ class QKeyEvent;
 class QMouseEvent;
 class QWheelEvent;
 struct ScenePoint;
+class DualQuaternion;
 
 // The 3D view: keeps one motion object per selected kind, feeds each with the
 // sensor's poses and the window's display settings in every paint, and draws
@@ -52,6 +53,13 @@ public:
     // the last paint is inside the view, with a margin. Nothing drawn: the
     // camera stays. Repaints.
     void frameAll();
+
+    // The key position drawn highlighted, as a selected pose is: white
+    // frame glyph and red model, unscaled, whether or not "Key positions" is
+    // checked. -1 (or any index outside the key positions) for none.
+    // Repaints.
+    void setHighlightedKeyPosition(int index);
+    int highlightedKeyPosition() const { return m_highlightedKeyPosition; }
 
     // Whether a kind is drawn. Process-wide, like the window; whenever a flag
     // is set, its motion object exists.
@@ -120,8 +128,10 @@ private:
     void takeDegree(int kind, int degree);
     std::vector<ScenePoint> drawnPoints() const;
     void reportInterpolation();
+    void drawHighlightedKeyPosition(const DualQuaternion &pose);
 
     // The status-bar message of the interpolation's last failure, while it
     // lasts; empty otherwise.
     QString m_interpolationMessage;
+    int m_highlightedKeyPosition = -1;
 };

@@ -75,7 +75,9 @@ fi
 # Under X: --under-x ROOT PROBE WORK SHOTS
 root="$2" probe="$3" work="$4" shots="$5"
 program="$root/usr/bin/handmotion"
-export LIBGL_ALWAYS_SOFTWARE=1 XDG_RUNTIME_DIR="$work/runtime"
+# The program keeps its session journal under XDG_STATE_HOME: in the work
+# directory, not the user's.
+export LIBGL_ALWAYS_SOFTWARE=1 XDG_RUNTIME_DIR="$work/runtime" XDG_STATE_HOME="$work/state"
 unset QT_QPA_PLATFORM
 mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
 
@@ -96,7 +98,10 @@ read -r _ view_x view_y view_w view_h < <(grep '^view ' "$work/layout")
 # key pose; leaves "drawn N model M" of the last look in $work/NAME.look.
 run() {
     local name="$1" pid win look="" started=$SECONDS
-    (cd / && HANDMOTION_CAMERA=demo exec "$program") >"$work/$name.log" 2>&1 &
+    # A state directory of its own: the run before this one was killed with
+    # key positions held, and its journal would bring the restore question.
+    (cd / && HANDMOTION_CAMERA=demo XDG_STATE_HOME="$work/state-$name" exec "$program") \
+        >"$work/$name.log" 2>&1 &
     pid=$!
     if ! win="$(timeout 30 xdotool search --sync --onlyvisible --pid "$pid" | head -n 1)" || [ -z "$win" ]; then
         echo "FAIL ($name): no window within 30 s" >&2
