@@ -36,6 +36,13 @@ ensure_packages() {
 # which keeps both cores busier than Make across the many small targets) and
 # builds. A tree configured earlier keeps its generator.
 build_tree() {
+    configure_tree "$@" || return 1
+    cmake --build "$1" -j2
+}
+
+# configure_tree DIR BUILD_TYPE [CMAKE ARGS...]: the configuring half of
+# build_tree, for a caller that builds some targets only.
+configure_tree() {
     local dir="$1" type="$2"
     shift 2
     if [ ! -f "$dir/CMakeCache.txt" ]; then
@@ -43,5 +50,4 @@ build_tree() {
     else
         cmake "$dir" "$@" >/dev/null || return 1
     fi
-    cmake --build "$dir" -j2
 }
