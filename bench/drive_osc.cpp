@@ -1,4 +1,4 @@
-// The OSC body stream (figure 7), through the real main window with its
+// The OSC body stream (figure 9), through the real main window with its
 // frame threads, on loopback:
 // 1. Six bodies at 30 Hz for SECONDS (default 60): the camera frames the
 //    sensor takes whole, and the time from sending a camera frame's last
@@ -279,7 +279,7 @@ int main(int argc, char **argv)
             std::chrono::duration<double>(t.at - lastSent[std::size_t(t.frame)]).count());
     }
     const int distinct = int(std::count(seen.begin(), seen.end(), true));
-    bench::printRow(Row { "7",
+    bench::printRow(Row { "9",
         "OSC: camera frames lost, " + std::to_string(bodies) + " bodies at 30 Hz for "
             + std::to_string(seconds) + " s on loopback (window shown, frame threads running)",
         std::to_string(frames - distinct) + " lost",
@@ -290,7 +290,7 @@ int main(int argc, char **argv)
     if (!latencies.empty()) {
         const double median = bench::median(latencies);
         bench::printRow(
-            Row { "7", "OSC: last datagram of a camera frame sent → body frame taken by the sensor",
+            Row { "9", "OSC: last datagram of a camera frame sent → body frame taken by the sensor",
                 bench::formatDuration(median),
                 "p95 " + bench::formatDuration(bench::percentile(latencies, 95.0)) + ", max "
                     + bench::formatDuration(*std::max_element(latencies.begin(), latencies.end())),
@@ -304,7 +304,7 @@ int main(int argc, char **argv)
     const std::vector<double> delays = takenByWaitingThread(contractFrames);
     if (!delays.empty()) {
         const double median = bench::median(delays);
-        bench::printRow(Row { "7",
+        bench::printRow(Row { "9",
             "OSC: … the same, taken by a thread waiting on the body reader's arrival event (no "
             "window, "
                 + std::to_string(contractFrames) + " frames)",
@@ -366,7 +366,7 @@ int main(int argc, char **argv)
         }
     }
     const double floodSeconds = std::chrono::duration<double>(floodEnd - floodStart).count();
-    bench::printRow(Row { "7",
+    bench::printRow(Row { "9",
         "OSC: flood of 100,000 malformed datagrams (sent in " + bench::formatDuration(floodSeconds)
             + "): longest gap between paints",
         bench::formatDuration(gapDuring),
