@@ -300,8 +300,12 @@ private Q_SLOTS:
         QCOMPARE(source.latestBodyFrame(), std::int64_t(2));
         QCOMPARE(source.latestColorFrame(), std::int64_t(-1));
 
+        // Frames keep the recording's times, from its first frame on.
         camera::BodyFrame frame;
+        source.bodyFrame(1, frame);
+        QCOMPARE(frame.relativeTime, TIMESPAN(338333 - 5000));
         source.bodyFrame(2, frame);
+        QCOMPARE(frame.relativeTime, TIMESPAN(1005000 - 5000));
         QVERIFY(frame.bodies[0].tracked);
         compareSyntheticJoints(frame.bodies[0], false);
         for (int slot = 1; slot < BODY_COUNT; ++slot)
