@@ -93,6 +93,19 @@ struct Window {
     std::size_t last = 0;
 };
 
+// The RMS distance of the window's points from their mean.
+double rmsSpread(const std::vector<QVector3D> &path, Window window)
+{
+    QVector3D mean;
+    for (std::size_t i = window.first; i < window.last; ++i)
+        mean += path[i];
+    mean /= float(window.last - window.first);
+    double sum = 0.0;
+    for (std::size_t i = window.first; i < window.last; ++i)
+        sum += double((path[i] - mean).lengthSquared());
+    return std::sqrt(sum / double(window.last - window.first));
+}
+
 Window stillestSecond(const Track &track, const std::vector<QVector3D> &path)
 {
     constexpr std::size_t minFrames = 27;
@@ -105,14 +118,7 @@ Window stillestSecond(const Track &track, const std::vector<QVector3D> &path)
             ++last;
         if (last - first < minFrames)
             continue;
-        QVector3D mean;
-        for (std::size_t i = first; i < last; ++i)
-            mean += path[i];
-        mean /= float(last - first);
-        double sum = 0.0;
-        for (std::size_t i = first; i < last; ++i)
-            sum += (path[i] - mean).lengthSquared();
-        const double spread = std::sqrt(sum / double(last - first));
+        const double spread = rmsSpread(path, { first, last });
         if (spread < bestSpread) {
             bestSpread = spread;
             best = { first, last };
@@ -176,10 +182,36 @@ Lag lagOf(const Track &track, const std::vector<QVector3D> &raw,
     return lag;
 }
 
-// How many key positions spatial key-position capture stores from the
-// track, recording from the first frame on (or, for a track with hand
-// states, as the left-hand gesture says).
-int keyPositionsStored(const Track &track, bool followGesture)
+// What spatial key-position capture makes of the track, recording from the
+// first frame on (or, for a track with hand states, as the left-hand gesture
+// says): the key positions it stores and the longest run of still frames.
+struct Capture {
+    int keyPositions = 0;
+    int longestStill = 0;
+    // For the demo operator, when every held pose became a key position: the
+    // largest distance of a stored one from the pose held (its hand's
+    // joints without jitter), in the pose's translation and rotation.
+    double worstMetres = NAN;
+    double worstDegrees = NAN;
+};
+
+// The translation distance and rotation angle between two poses.
+void poseDistance(const DualQuaternion &a, const DualQuaternion &b, double &metres, double &degrees)
+{
+    const Matrix4 ma = a.toMatrix();
+    const Matrix4 mb = b.toMatrix();
+    double squared = 0.0;
+    double trace = 0.0;
+    for (int r = 0; r < 3; ++r) {
+        squared += (ma(r, 3) - mb(r, 3)) * (ma(r, 3) - mb(r, 3));
+        for (int c = 0; c < 3; ++c)
+            trace += ma(r, c) * mb(r, c);
+    }
+    metres = std::sqrt(squared);
+    degrees = std::acos(std::clamp(0.5 * (trace - 1.0), -1.0, 1.0)) * 180.0 / M_PI;
+}
+
+Capture captureOf(const Track &track, bool followGesture)
 {
     Kinect::stillFrameCount = 0;
     Kinect::gestureLatch = 0;
@@ -190,14 +222,36 @@ int keyPositionsStored(const Track &track, bool followGesture)
     choice.recording = !followGesture;
     choice.keyPositions = true;
     choice.mode = PoseModeSpatial;
+    Capture capture;
     for (const camera::Body &body : track.bodies) {
         if (!body.tracked)
             continue;
         const Kinect::HandJoints hand { jointOf(body, JointType_HandRight),
             jointOf(body, JointType_HandTipRight), jointOf(body, JointType_ThumbRight) };
         rules.step(choice, followGesture ? body.handLeftState : HandState_Unknown, hand);
+        // A key position is stored at the 100th still frame, which sets the
+        // count back to 0.
+        capture.longestStill = std::max(capture.longestStill,
+            Kinect::stillFrameCount == 0 && keys.size() > capture.keyPositions
+                ? 100
+                : Kinect::stillFrameCount);
+        capture.keyPositions = keys.size();
     }
-    return keys.size();
+    const auto &held = camera::DemoOperator::heldPoses();
+    if (followGesture && keys.size() == int(held.size())) {
+        capture.worstMetres = capture.worstDegrees = 0.0;
+        for (int k = 0; k < keys.size(); ++k) {
+            KeyPoseList truth;
+            truth.appendFromPoints(held[std::size_t(k)].handCentre, held[std::size_t(k)].handTip,
+                held[std::size_t(k)].thumbTip, PoseModeSpatial);
+            double metres = 0.0;
+            double degrees = 0.0;
+            poseDistance(keys.at(k), truth.at(0), metres, degrees);
+            capture.worstMetres = std::max(capture.worstMetres, metres);
+            capture.worstDegrees = std::max(capture.worstDegrees, degrees);
+        }
+    }
+    return capture;
 }
 
 QStringList recordingFiles()
@@ -245,6 +299,8 @@ Track demoTrack()
 }
 
 struct Figures {
+    Window still;
+    double stillSpread = NAN;
     double rawJitter = NAN;
     double smoothJitter = NAN;
     Lag lag;
@@ -256,6 +312,9 @@ Figures figuresOf(const Track &track, const OneEuroFilter::Parameters &parameter
     const std::vector<QVector3D> smooth = pathOf(smoothed(track, parameters), JointType_HandRight);
     const Window still = stillestSecond(track, raw);
     Figures figures;
+    figures.still = still;
+    if (still.last > still.first)
+        figures.stillSpread = rmsSpread(raw, still);
     figures.rawJitter = rmsJitter(raw, still);
     figures.smoothJitter = rmsJitter(smooth, still);
     figures.lag = lagOf(track, raw, smooth);
@@ -267,27 +326,42 @@ std::string millimetres(double metres) { return bench::formatNumber(1e3 * metres
 void printRows(const std::vector<Track> &tracks, const OneEuroFilter::Parameters &parameters)
 {
     char what[160];
-    std::snprintf(what, sizeof what, "min cutoff %g Hz, beta %g, derivative cutoff %g Hz",
-        parameters.minCutoff, parameters.beta, parameters.derivativeCutoff);
+    std::snprintf(what, sizeof what,
+        "min cutoff %g Hz, beta %g Hz per m/s, derivative cutoff %g Hz", parameters.minCutoff,
+        parameters.beta, parameters.derivativeCutoff);
+    bench::printRow(Row { "10", "Smoothing: the One Euro filter's parameters", what, "", "" });
     for (const Track &track : tracks) {
         const Figures f = figuresOf(track, parameters);
+        const bool restingHand = track.name == "KinectReader_joints.csv";
         bench::printRow(Row { "10",
             "Smoothing, " + track.name
                 + ": hand centre jitter in the stillest second, raw → smoothed",
             millimetres(f.rawJitter) + " → " + millimetres(f.smoothJitter),
-            bench::formatNumber(f.rawJitter / f.smoothJitter, 1) + "× lower", what });
+            "frames " + std::to_string(f.still.first) + "–" + std::to_string(f.still.last - 1)
+                + ", raw hand within " + millimetres(f.stillSpread) + " RMS of its mean",
+            bench::formatNumber(f.rawJitter / f.smoothJitter, 1) + "× lower"
+                + (restingHand ? " (target ≥ 3×)" : " (target: lower)") });
         bench::printRow(Row { "10",
-            "Smoothing, " + track.name + ": lag of the smoothed hand centre",
-            f.lag.movingFrames > 0 ? bench::formatNumber(f.lag.frames, 2) + " frames" : "no motion",
+            "Smoothing, " + track.name + ": lag of the smoothed hand centre, raw → smoothed",
+            f.lag.movingFrames > 0 ? "0 → " + bench::formatNumber(f.lag.frames, 2) + " frames"
+                                   : "no motion",
             std::to_string(f.lag.movingFrames) + " frames faster than 0.2 m/s",
             "target ≤ 2 frames" });
         const bool gesture = track.name == "demo operator";
-        const int raw = keyPositionsStored(track, gesture);
-        const int smooth = keyPositionsStored(smoothed(track, parameters), gesture);
+        const Capture raw = captureOf(track, gesture);
+        const Capture smooth = captureOf(smoothed(track, parameters), gesture);
         bench::printRow(Row { "10",
             "Smoothing, " + track.name
                 + ": key positions stored by spatial capture, raw → smoothed",
-            std::to_string(raw) + " → " + std::to_string(smooth), "", "" });
+            std::to_string(raw.keyPositions) + " → " + std::to_string(smooth.keyPositions),
+            "longest run of still frames " + std::to_string(raw.longestStill) + " → "
+                + std::to_string(smooth.longestStill),
+            std::isnan(raw.worstMetres) || std::isnan(smooth.worstMetres)
+                ? ""
+                : "farthest from the pose held: " + millimetres(raw.worstMetres) + ", "
+                    + bench::formatNumber(raw.worstDegrees, 2) + "° → "
+                    + millimetres(smooth.worstMetres) + ", "
+                    + bench::formatNumber(smooth.worstDegrees, 2) + "°" });
     }
 }
 
