@@ -4,14 +4,16 @@ namespace Kinect {
 
 OneEuroFilter::Parameters JointSmoother::defaultParameters()
 {
-    // Chosen on the recorded body tracks (bench/drive_smoothing --sweep): a
-    // resting hand's centre jitters about 1 to 5 mm from frame to frame, and
-    // a cutoff of 0.5 Hz at rest cuts that five-fold; the hand moves at 0.2
-    // to 2 m/s between poses, where 8 Hz per m/s lifts the cutoff to 2 to 16
-    // Hz and keeps the lag under a frame at 30 Hz. The speed is low-passed
-    // at 1 Hz so that jitter hardly lifts the cutoff of a resting hand.
+    // Chosen on the recorded body tracks (bench/drive_smoothing --sweep).
+    // At rest a cutoff of 1 Hz cuts the hand centre's frame-to-frame jitter
+    // (1 to 9 mm) four-fold or more; a moving hand (0.2 to 2 m/s between
+    // poses) lifts it by 8 Hz per m/s to 3 to 17 Hz, so that the smoothed
+    // path trails the raw one by under a frame at 30 Hz. A lower cutoff at
+    // rest smooths a resting hand only a little more but lets a hand moving
+    // a few centimetres a second trail by more than two frames. The speed is
+    // low-passed at 1 Hz so that jitter hardly lifts a resting hand's cutoff.
     OneEuroFilter::Parameters parameters;
-    parameters.minCutoff = 0.5;
+    parameters.minCutoff = 1.0;
     parameters.beta = 8.0;
     parameters.derivativeCutoff = 1.0;
     return parameters;
