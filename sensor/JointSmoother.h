@@ -14,8 +14,8 @@ namespace Kinect {
 // Filters are stored joint by joint, x, y, z.
 class JointSmoother {
 public:
-    // The parameters chosen from recorded and webcam hand tracks (see the
-    // README): coordinates in metres, times in seconds.
+    // The parameters chosen on the recorded body tracks (bench/README.md,
+    // figure 10): coordinates in metres, times in seconds.
     static OneEuroFilter::Parameters defaultParameters();
 
     explicit JointSmoother(const OneEuroFilter::Parameters &parameters = defaultParameters());
