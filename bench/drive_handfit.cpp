@@ -147,11 +147,12 @@ std::optional<std::pair<Mat3, Vec3>> handPose(const Body &body)
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
             r[std::size_t(i)][std::size_t(j)] = m(i, j);
-    // S r S with S = diag(-1, -1, 1) takes the tracker's axes to the picture's.
+    // S r with S = diag(-1, -1, 1) takes the hand's axes from the tracker's
+    // camera axes to the picture's.
     const double s[3] = { -1.0, -1.0, 1.0 };
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j)
-            r[std::size_t(i)][std::size_t(j)] *= s[i] * s[j];
+            r[std::size_t(i)][std::size_t(j)] *= s[i];
     return std::make_pair(r, pictureAxes(centre.Position));
 }
 
@@ -219,6 +220,53 @@ std::string figures(const std::vector<double> &values, int decimals, const char 
         + bench::formatNumber(bench::percentile(values, 90.0), decimals) + unit;
 }
 
+// The two held stretches of holds.mjpeg (frames 30-149 and 330-449, after
+// the hand has settled), each as its mean pose: their relative turn and
+// shift against the truth's, as two key positions would show them.
+void printHeldPoses(const std::map<int, Estimate> &fitted, const std::map<int, Estimate> &own,
+    const std::map<int, Truth> &truth)
+{
+    auto relative = [&](const std::map<int, Estimate> &estimates, double *turn, double *shift) {
+        Vec3 centres[2] = { { 0, 0, 0 }, { 0, 0, 0 } };
+        Vec3 truthCentres[2] = { { 0, 0, 0 }, { 0, 0, 0 } };
+        Mat3 rotations[2], truthRotations[2];
+        for (int h = 0; h < 2; ++h) {
+            const int from = h == 0 ? 30 : 330, to = h == 0 ? 150 : 450;
+            std::vector<Vec3> vectors;
+            int n = 0;
+            Vec3 sum { 0, 0, 0 };
+            const Mat3 reference = estimates.count(from) ? estimates.at(from).rotation : Mat3 {};
+            for (int i = from; i < to; ++i) {
+                if (!estimates.count(i))
+                    continue;
+                const Estimate &e = estimates.at(i);
+                centres[h] = centres[h] + e.centre;
+                truthCentres[h] = truthCentres[h] + truth.at(i).centre;
+                sum = sum + handfit::rotationVector(e.rotation * handfit::transposed(reference));
+                ++n;
+            }
+            centres[h] = (1.0 / n) * centres[h];
+            truthCentres[h] = (1.0 / n) * truthCentres[h];
+            rotations[h] = handfit::rotationFromVector((1.0 / n) * sum) * reference;
+            truthRotations[h] = truth.at(from).rotation;
+        }
+        const Mat3 moved = rotations[1] * handfit::transposed(rotations[0]);
+        const Mat3 truthMoved = truthRotations[1] * handfit::transposed(truthRotations[0]);
+        *turn = handfit::rotationAngle(handfit::transposed(truthMoved) * moved) * degrees;
+        *shift = handfit::norm((centres[1] - centres[0]) - (truthCentres[1] - truthCentres[0]))
+            * 100.0;
+    };
+    double turn, shift, ownTurn, ownShift;
+    relative(fitted, &turn, &shift);
+    relative(own, &ownTurn, &ownShift);
+    bench::printRow({ "hand fit",
+        "holds.mjpeg: the two held poses' relative turn, shift against the truth, fit (model's "
+        "own)",
+        bench::formatNumber(turn, 1) + "°, " + bench::formatNumber(shift, 1) + " cm",
+        "(" + bench::formatNumber(ownTurn, 1) + "°, " + bench::formatNumber(ownShift, 1) + " cm)",
+        "" });
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -256,6 +304,28 @@ int main(int argc, char **argv)
     }
 
     int status = 0;
+    {
+        // The left hand's state over left-fist.mjpeg: the fist must start
+        // a recording once and the open hand stop it once.
+        bool ok = false;
+        const std::vector<QJsonObject> lines = readLines(landmarkDir + "/left-fist.jsonl", &ok);
+        if (ok) {
+            HandBodyBuilder builder(60.0, settings);
+            int closings = 0, openings = 0, closedFrames = 0;
+            HandState previous = HandState_Unknown;
+            for (const QJsonObject &line : lines) {
+                const HandState state = builder.bodyFrom(landmarkFrame(line)).handLeftState;
+                closings += state == HandState_Closed && previous == HandState_Open;
+                openings += state == HandState_Open && previous == HandState_Closed;
+                closedFrames += state == HandState_Closed;
+                if (state == HandState_Open || state == HandState_Closed)
+                    previous = state;
+            }
+            bench::printRow({ "hand fit", "left-fist.mjpeg: the left hand closes, opens",
+                std::to_string(closings) + ", " + std::to_string(openings) + " times",
+                std::to_string(closedFrames) + " frames closed", "" });
+        }
+    }
     for (const char *video : { "move", "yaw", "pitch", "holds", "still", "fist" }) {
         bool ok = false;
         const std::map<int, Truth> truth = readTruth(videoDir + "/truth/" + video + ".jsonl", &ok);
@@ -282,7 +352,7 @@ int main(int argc, char **argv)
             const Body body = builder.bodyFrom(frame);
             if (const auto pose = handPose(body))
                 fitted[i] = { pose->first, pose->second };
-            const HandBodyBuilder::HandChoice choice = HandBodyBuilder::chooseHands(frame);
+            const HandBodyBuilder::HandChoice choice = builder.lastChoice();
             if (choice.right < 0)
                 continue;
             const LandmarkHand &hand = frame.hands[std::size_t(choice.right)];
@@ -314,6 +384,8 @@ int main(int argc, char **argv)
             figures(fit.position, 1, " cm"), "(" + figures(model.position, 1, " cm") + ")", "" });
         if (fitted.empty())
             status = 1;
+        if (std::string(video) == "holds")
+            printHeldPoses(fitted, own, truth);
     }
     return status;
 }

@@ -16,6 +16,11 @@ namespace {
 
     constexpr UINT64 handTrackingId = 1;
 
+    // A hand seen within this time, no farther than this many hand sizes
+    // (wrist to middle knuckle) from where a side's hand was, is that hand.
+    constexpr std::int64_t trackMicroseconds = 500000;
+    constexpr double sameHandDistance = 1.0;
+
     // Where the right hand's tip and thumb joints lie from its centre, in the
     // hand's own axes (x toward the thumb, y toward the fingers), metres: the
     // depth camera's usual distances.
@@ -60,12 +65,6 @@ namespace {
 
     Vec3 column(const Mat3 &m, std::size_t c) { return { m[0][c], m[1][c], m[2][c] }; }
 
-    double wristU(const LandmarkHand &hand, const LandmarkFrame &frame)
-    {
-        const double u = hand.image[0][0];
-        return frame.mirrored ? frame.width - u : u;
-    }
-
 } // namespace
 
 HandState HandOpenness::update(double ratio)
@@ -100,25 +99,68 @@ void HandBodyBuilder::reset()
     m_leftOpenness.reset();
     m_rightOpenness.reset();
     m_previousFitTime = 0;
+    m_rightTrack = HandTrack();
+    m_leftTrack = HandTrack();
+    m_lastChoice = HandChoice();
 }
 
 HandBodyBuilder::HandChoice HandBodyBuilder::chooseHands(const LandmarkFrame &frame)
 {
-    HandChoice choice;
-    const int count = int(std::min<std::size_t>(frame.hands.size(), 2));
-    for (int i = 0; i < count; ++i) {
-        const LandmarkHand &hand = frame.hands[std::size_t(i)];
-        const bool operatorsRight = hand.labelledRight == frame.mirrored;
-        int &slot = operatorsRight ? choice.right : choice.left;
-        if (slot < 0) {
-            slot = i;
-            continue;
+    struct Seen {
+        bool labelledOperatorsRight;
+        std::array<double, 2> palm; // unmirrored pixels
+        double size; // wrist to middle knuckle, pixels
+    };
+    std::vector<Seen> seen;
+    for (std::size_t i = 0; i < std::min<std::size_t>(frame.hands.size(), 2); ++i) {
+        const LandmarkHand &hand = frame.hands[i];
+        std::array<double, 2> palm { 0.0, 0.0 };
+        for (std::size_t k : { 0, 5, 9, 13, 17 }) {
+            palm[0] += 0.2 * hand.image[k][0];
+            palm[1] += 0.2 * hand.image[k][1];
         }
-        // Both hands got one label: the one on the camera's left (smaller x
-        // in an unmirrored picture) is the operator's right.
-        const bool thisOnLeft = wristU(hand, frame) < wristU(frame.hands[std::size_t(slot)], frame);
-        choice.right = thisOnLeft ? i : slot;
-        choice.left = thisOnLeft ? slot : i;
+        if (frame.mirrored)
+            palm[0] = frame.width - palm[0];
+        const double size
+            = std::hypot(hand.image[9][0] - hand.image[0][0], hand.image[9][1] - hand.image[0][1]);
+        seen.push_back({ hand.labelledRight == frame.mirrored, palm, size });
+    }
+    // How far, in hand sizes, a hand is from where a side's hand was last
+    // seen; infinite when that side was not seen lately.
+    auto distance = [&](const Seen &hand, const HandTrack &track) {
+        if (!track.seen || frame.timeMicroseconds - track.time > trackMicroseconds
+            || frame.timeMicroseconds < track.time || !(hand.size > 0.0))
+            return std::numeric_limits<double>::infinity();
+        return std::hypot(hand.palm[0] - track.u, hand.palm[1] - track.v) / hand.size;
+    };
+
+    HandChoice choice;
+    if (seen.size() == 1) {
+        const double toRight = distance(seen[0], m_rightTrack);
+        const double toLeft = distance(seen[0], m_leftTrack);
+        if (std::min(toRight, toLeft) < sameHandDistance)
+            (toRight <= toLeft ? choice.right : choice.left) = 0;
+        else
+            (seen[0].labelledOperatorsRight ? choice.right : choice.left) = 0;
+    } else if (seen.size() == 2) {
+        const double kept = distance(seen[0], m_rightTrack) + distance(seen[1], m_leftTrack);
+        const double swapped = distance(seen[1], m_rightTrack) + distance(seen[0], m_leftTrack);
+        bool firstIsRight;
+        if (std::isfinite(std::min(kept, swapped)))
+            firstIsRight = kept <= swapped;
+        else if (seen[0].labelledOperatorsRight != seen[1].labelledOperatorsRight)
+            firstIsRight = seen[0].labelledOperatorsRight;
+        else
+            firstIsRight = seen[0].palm[0] < seen[1].palm[0];
+        choice.right = firstIsRight ? 0 : 1;
+        choice.left = firstIsRight ? 1 : 0;
+    }
+    for (const auto &[index, track] :
+        { std::pair { choice.right, &m_rightTrack }, std::pair { choice.left, &m_leftTrack } }) {
+        if (index < 0)
+            continue;
+        const Seen &hand = seen[std::size_t(index)];
+        *track = HandTrack { true, hand.palm[0], hand.palm[1], frame.timeMicroseconds };
     }
     return choice;
 }
@@ -136,6 +178,7 @@ Body HandBodyBuilder::bodyFrom(const LandmarkFrame &frame)
     body.handLeftState = HandState_NotTracked;
     body.handRightState = HandState_NotTracked;
     const HandChoice choice = chooseHands(frame);
+    m_lastChoice = choice;
     if ((choice.right < 0 && choice.left < 0) || frame.width <= 0 || frame.height <= 0)
         return body;
     body.tracked = true;

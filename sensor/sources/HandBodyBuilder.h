@@ -48,22 +48,38 @@ public:
     Body bodyFrom(const LandmarkFrame &frame); // tracked when a hand was seen
 
     // Which of a frame's hands are the operator's right and left (indices,
-    // -1 for none). The model assumes a mirrored picture, so on an
-    // unmirrored one its "Right" is the operator's left hand. Two hands
-    // given the same label are told apart by where they are: the
-    // operator's right hand is on the camera's left.
+    // -1 for none).
     struct HandChoice {
         int right = -1;
         int left = -1;
     };
-    static HandChoice chooseHands(const LandmarkFrame &frame);
+    // The choice the last bodyFrom made.
+    HandChoice lastChoice() const { return m_lastChoice; }
 
 private:
+    // A hand keeps its side while it stays where it was (the model's label
+    // flips now and then, e.g. on a hand tipped away). A hand that is new
+    // takes its side from the model's label: the model assumes a mirrored
+    // picture, so on an unmirrored one its "Right" is the operator's left
+    // hand. Two new hands given the same label are told apart by where they
+    // are: the operator's right hand is on the camera's left.
+    HandChoice chooseHands(const LandmarkFrame &frame);
+
+    // Where a side's hand was last seen: its palm's centre in the
+    // unmirrored picture, and the frame's time.
+    struct HandTrack {
+        bool seen = false;
+        double u = 0.0, v = 0.0;
+        std::int64_t time = 0;
+    };
+
     double m_horizontalFov;
     handfit::HandPoseFit m_fit;
     HandOpenness m_leftOpenness;
     HandOpenness m_rightOpenness;
     std::int64_t m_previousFitTime = 0;
+    HandTrack m_rightTrack, m_leftTrack;
+    HandChoice m_lastChoice;
 };
 
 } // namespace camera
