@@ -2,7 +2,13 @@
 #include "sensor/sources/HandBodyBuilder.h"
 #include "sensor/sources/JointNames.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
+
+#include <algorithm>
 
 #include <cmath>
 #include <limits>
@@ -139,6 +145,7 @@ private slots:
     void leftHandStateHasHysteresis();
     void leftFistAloneTracksTheBodyWithoutARightHand();
     void noHandOrBadNumbers();
+    void modelLandmarksOfATurningHand();
 };
 
 void TestHandBody::exactLandmarksGiveThePose_data()
@@ -364,6 +371,78 @@ void TestHandBody::noHandOrBadNumbers()
         = frameOf({ modelHand(handRotation(0, 0, 0), { 0.0, 0.0, 0.6 }, false) }, false);
     sizeless.width = 0;
     QVERIFY(!builder.bodyFrom(sizeless).tracked);
+}
+
+// Landmarks a hand-landmark model found in every fifth frame of a rendered
+// hand that turns 60 degrees in the picture and 40 about the vertical while
+// it moves 16 cm across and 12 cm away, with the rendering's true pose: the
+// fit follows the turn and the place within what the model's landmarks
+// allow (they lie 1 to 2 cm from the true joints).
+void TestHandBody::modelLandmarksOfATurningHand()
+{
+    QFile file(QStringLiteral(HANDMOTION_SOURCE_DIR "/tests/data/hand-move-landmarks.jsonl"));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+    HandBodyBuilder builder;
+    std::vector<double> turnErrors, centreErrors;
+    Mat3 firstFit {}, firstTruth {};
+    while (!file.atEnd()) {
+        const QJsonObject line = QJsonDocument::fromJson(file.readLine()).object();
+        QVERIFY(!line.isEmpty());
+        LandmarkFrame frame = frameOf(
+            {}, line.value("mirrored").toBool(), std::int64_t(line.value("t_us").toDouble()));
+        for (const QJsonValue &value : line.value("hands").toArray()) {
+            const QJsonObject object = value.toObject();
+            LandmarkHand hand;
+            hand.labelledRight = object.value("label").toString() == "Right";
+            for (int i = 0; i < 21; ++i) {
+                const QJsonArray p = object.value("image").toArray().at(i).toArray();
+                const QJsonArray w = object.value("world").toArray().at(i).toArray();
+                hand.image[std::size_t(i)] = { p.at(0).toDouble(), p.at(1).toDouble() };
+                hand.world[std::size_t(i)]
+                    = { w.at(0).toDouble(), w.at(1).toDouble(), w.at(2).toDouble() };
+            }
+            frame.hands.push_back(hand);
+        }
+        const Body body = builder.bodyFrom(frame);
+        QVERIFY(tracked(body, JointType_HandRight));
+        // The fitted frame in the picture's axes (the tracker's X and Y
+        // flipped), against the truth's.
+        const Matrix4 m
+            = frameFromPoints(joint(body, JointType_HandRight), joint(body, JointType_HandTipRight),
+                joint(body, JointType_ThumbRight), PoseModeSpatial);
+        Mat3 fit, truth;
+        const QJsonObject truthObject = line.value("truth").toObject();
+        for (int r = 0; r < 3; ++r) {
+            const QJsonArray row = truthObject.value("R_rows").toArray().at(r).toArray();
+            for (int c = 0; c < 3; ++c) {
+                fit[std::size_t(r)][std::size_t(c)] = (r < 2 ? -1.0 : 1.0) * m(r, c);
+                truth[std::size_t(r)][std::size_t(c)] = row.at(c).toDouble();
+            }
+        }
+        if (turnErrors.empty()) {
+            firstFit = fit;
+            firstTruth = truth;
+        }
+        // Turns from the first frame, in camera axes: a constant difference
+        // between the fitted hand frame and the truth's wrist frame cancels.
+        const Mat3 fitTurn = fit * handfit::transposed(firstFit);
+        const Mat3 truthTurn = truth * handfit::transposed(firstTruth);
+        turnErrors.push_back(
+            handfit::rotationAngle(handfit::transposed(truthTurn) * fitTurn) * 180.0 / pi);
+        const QJsonArray c = truthObject.value("centre").toArray();
+        const QVector3D trueCentre(
+            float(-c.at(0).toDouble()), float(-c.at(1).toDouble()), float(c.at(2).toDouble()));
+        centreErrors.push_back((joint(body, JointType_HandRight) - trueCentre).length());
+    }
+    QCOMPARE(turnErrors.size(), std::size_t(30));
+    std::sort(turnErrors.begin(), turnErrors.end());
+    std::sort(centreErrors.begin(), centreErrors.end());
+    const QString figures = QString("turn error median %1, largest %2 degrees; centre median %3 m")
+                                .arg(turnErrors[15])
+                                .arg(turnErrors.back())
+                                .arg(centreErrors[15]);
+    QVERIFY2(turnErrors[15] < 4.0 && turnErrors.back() < 6.0, qPrintable(figures));
+    QVERIFY2(centreErrors[15] < 0.02, qPrintable(figures));
 }
 
 QTEST_GUILESS_MAIN(TestHandBody)
