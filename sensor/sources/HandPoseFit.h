@@ -67,7 +67,8 @@ Mat3 bestRotation(const Vec3 *from, const Vec3 *to, const double *weights, std::
 // centre (the mean of the wrist and the four knuckles), y from the wrist
 // toward the middle finger's knuckle, x across the palm toward the index
 // finger's knuckle, z = x × y out of the palm. Fingers straight and spread
-// a little, the thumb out in front of the palm.
+// a little, the thumb out in front of the palm; the wrist and the knuckles
+// where hand-landmark models mark them (see the definition).
 const std::array<Vec3, landmarkCount> &typicalRightHand();
 
 // The open-hand ratio: the four fingertips' mean distance from the wrist
@@ -129,7 +130,6 @@ std::array<double, 4> fingerStraightness(const std::array<Vec3, landmarkCount> &
 // picture's answer, keeping the best. The previous answer also enters as a
 // prior, so that noise in the landmarks does not make the hand jitter or
 // flip between the two poses a flat hand can take.
-
 class HandPoseFit {
 public:
     explicit HandPoseFit(const FitSettings &settings = FitSettings(),
