@@ -7,6 +7,7 @@
 #include "app/KeyPositionImport.h"
 #include "app/MotionExportDialog.h"
 #include "app/mainDialog.h"
+#include "tests/support/FailingTargetDirectory.h"
 #include "sensor/Sensor.h"
 
 #include <QAction>
@@ -84,72 +85,6 @@ bool answerNextModal(const std::function<void(T *)> &answer, const std::function
     poll.stop();
     return answered;
 }
-
-// A directory for a target that fails: a 16 KiB file system of its own,
-// mounted on a temporary directory where that is permitted (as root), which
-// can be filled up or made read-only; else a plain temporary directory that
-// only its permission bits make read-only, which binds everyone but root.
-// Unmounted with the object.
-class FailingTargetDirectory {
-public:
-    FailingTargetDirectory()
-    {
-        if (!m_dir.isValid())
-            return;
-        const QByteArray path = QFile::encodeName(m_dir.path());
-        m_mounted
-            = ::mount("tmpfs", path.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=16k") == 0;
-        if (!m_mounted)
-            m_mountError = QString::fromLocal8Bit(std::strerror(errno));
-    }
-    ~FailingTargetDirectory()
-    {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
-        else
-            QFile::setPermissions(
-                m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    FailingTargetDirectory(const FailingTargetDirectory &) = delete;
-    FailingTargetDirectory &operator=(const FailingTargetDirectory &) = delete;
-
-    bool isValid() const { return m_dir.isValid(); }
-    bool isSmallFileSystem() const { return m_mounted; }
-    // Why there is no small file system.
-    QString mountError() const { return m_mountError; }
-    QString filePath(const QString &name) const { return m_dir.filePath(name); }
-
-    // Writes a file that takes every byte left on the small file system.
-    bool fill()
-    {
-        if (!m_mounted)
-            return false;
-        QFile filler(filePath(QStringLiteral("filler")));
-        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return false;
-        const QByteArray block(512, 'x');
-        while (filler.write(block) == block.size()) { }
-        return true;
-    }
-    // Remounts the small file system read-only, or takes the write
-    // permission from the directory and the files in it.
-    bool makeReadOnly()
-    {
-        if (m_mounted)
-            return ::mount(nullptr, QFile::encodeName(m_dir.path()).constData(), nullptr,
-                       MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr)
-                == 0;
-        const QDir dir(m_dir.path());
-        for (const QString &name : dir.entryList(QDir::Files))
-            QFile::setPermissions(dir.filePath(name), QFile::ReadOwner);
-        return QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
-    QString m_mountError;
-};
 
 QByteArray contentOf(const QString &fileName)
 {

@@ -71,9 +71,10 @@ void ReplaySource::bodyFrame(std::int64_t index, BodyFrame &frame)
         return;
     const Recording::Frame &recorded = m_recording.frames[static_cast<std::size_t>(index)];
     frame.relativeTime = recorded.dueNanoseconds / 100;
-    for (int b = 0; b < recorded.bodyCount; ++b)
-        frame.bodies[static_cast<std::size_t>(b)]
-            = m_recording.bodies[static_cast<std::size_t>(recorded.firstBody + b)];
+    for (int b = 0; b < recorded.bodyCount; ++b) {
+        const auto body = static_cast<std::size_t>(recorded.firstBody + b);
+        frame.bodies[static_cast<std::size_t>(m_recording.bodySlots[body])] = m_recording.bodies[body];
+    }
 }
 
 } // namespace camera
