@@ -1,6 +1,7 @@
 #include "motion/Motion.h"
 
 #include "algebra/KeyPoseList.h"
+#include "motion/MotionCurve.h"
 #include "view/PoseGeometry.h"
 
 #include <GL/gl.h>
@@ -163,6 +164,18 @@ void Motion::setKeyPoses(std::vector<DualQuaternion> poses)
 std::vector<DualQuaternion> Motion::keyPoses() const { return m_keyPoses->poses(); }
 
 int Motion::keyPoseCount() const { return m_keyPoses->size(); }
+
+void Motion::setDegree(int) { }
+
+void Motion::draw()
+{
+    prepareDrawing();
+    drawMotion(m_drawing, m_properties, true);
+}
+
+std::unique_ptr<MotionCurve> Motion::curve() const { return nullptr; }
+
+std::string Motion::failure() const { return {}; }
 
 void Motion::drawKeyPositions(const float material[4]) const
 {

@@ -4,6 +4,7 @@
 #include "motion/MBezierMotion.h"
 #include "motion/MRBSplineInterpolation.h"
 #include "motion/MScrewMotion.h"
+#include "motion/MotionCurve.h"
 #include "motion/MotionExport.h"
 #include "tests/support/AlgebraTestSupport.h"
 #include "tests/support/Poses.h"
@@ -75,6 +76,8 @@ std::vector<DualQuaternion> viewSamples(
         return samplesOf<MRBSplineMotion>(keys, density, degree);
     case MotionKind::Interpolation:
         return samplesOf<MRBSplineInterpolation>(keys, density, degree);
+    case MotionKind::Continuous:
+        break;
     }
     return {};
 }
@@ -367,7 +370,7 @@ void TestMotionExport::constantSpeedLengthOfAKnownCurve()
 
     double length = 0.0;
     const std::vector<DualQuaternion> poses
-        = constantSpeedPoses(MotionCurve(MotionKind::Bezier, keys, 0), 80, &length);
+        = constantSpeedPoses(*motionCurve(MotionKind::Bezier, keys, 0), 80, &length);
     QCOMPARE(poses.size(), size_t(80));
     QVERIFY2(qAbs(length / reference - 1.0) < 1e-4,
         qPrintable(QStringLiteral("%1 vs %2").arg(length, 0, 'g', 17).arg(reference, 0, 'g', 17)));
@@ -385,7 +388,9 @@ void TestMotionExport::refusedExports_data()
                              << "needs at least 2 key positions; there is 1";
     QTest::newRow("degree n") << MotionKind::Interpolation << 4 << 100 << 4
                               << "degree 4 is out of range 1 to 3";
-    QTest::newRow("singular") << MotionKind::Interpolation << 260 << 1 << 3 << "cannot be computed";
+    QTest::newRow("singular") << MotionKind::Interpolation << 260 << 1 << 3
+                              << "cannot be computed: 260 key positions at degree 3";
+    QTest::newRow("not exported") << MotionKind::Continuous << 4 << 100 << 3 << "not exported";
 }
 
 void TestMotionExport::refusedExports()
