@@ -786,8 +786,9 @@ void mainDialog::intermediateReset()
 {
     if (keyPositionsCheck->isChecked()) {
         uncheckDrawingOptions(trajectoryCheck, framesCheck, objectCheck);
-        approximationDegreeSpin->setValue(3);
-        interpolationDegreeSpin->setValue(3);
+        for (QSpinBox *spin : motionKindDegreeSpins)
+            if (spin)
+                spin->setValue(3);
         keyPositionsCheck->setChecked(false);
     }
     glWidget->resetKeyPositionMotions();
@@ -796,9 +797,15 @@ void mainDialog::intermediateReset()
 
 void mainDialog::continuousReset()
 {
-    if (continuousMotionCheck->isChecked()) {
+    std::vector<QCheckBox *> checked;
+    for (const MotionKindInfo &kind : motionKinds())
+        if (kind.source == MotionSource::ContinuousPositions
+            && motionKindChecks[size_t(kind.kind)]->isChecked())
+            checked.push_back(motionKindChecks[size_t(kind.kind)]);
+    if (!checked.empty()) {
         uncheckDrawingOptions(trajectoryCheck, framesCheck, objectCheck);
-        continuousMotionCheck->setChecked(false);
+        for (QCheckBox *check : checked)
+            check->setChecked(false);
     }
     glWidget->resetContinuousMotion();
     sensor->clearContinuousPositions();

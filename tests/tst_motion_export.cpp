@@ -76,7 +76,7 @@ std::vector<DualQuaternion> viewSamples(
         return samplesOf<MRBSplineMotion>(keys, density, degree);
     case MotionKind::Interpolation:
         return samplesOf<MRBSplineInterpolation>(keys, density, degree);
-    case MotionKind::Continuous:
+    default:
         break;
     }
     return {};
