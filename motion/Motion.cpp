@@ -122,6 +122,19 @@ void drawPoseAt(
     drawPlacedPose(posePlacementMatrix(pose), index, properties, scaleModel);
 }
 
+void drawKeyPose(const DualQuaternion &pose, bool selected, const float material[4])
+{
+    const Matrix4 placement = posePlacementMatrix(pose);
+    if (!isFiniteMatrix(placement))
+        return;
+    glPushMatrix();
+    glMultMatrixd(placement.data());
+    drawPoseFrame(selected);
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, material);
+    drawPoseModel();
+    glPopMatrix();
+}
+
 void drawTrajectory(const std::vector<ScenePoint> &points, const float colour[3])
 {
     const auto finite = [](const ScenePoint &p) {
@@ -179,15 +192,6 @@ std::string Motion::failure() const { return {}; }
 
 void Motion::drawKeyPositions(const float material[4]) const
 {
-    for (const DualQuaternion &pose : m_keyPoses->poses()) {
-        const Matrix4 placement = posePlacementMatrix(pose);
-        if (!isFiniteMatrix(placement))
-            continue;
-        glPushMatrix();
-        glMultMatrixd(placement.data());
-        drawPoseFrame(false);
-        glMaterialfv(GL_FRONT, GL_DIFFUSE, material);
-        drawPoseModel();
-        glPopMatrix();
-    }
+    for (const DualQuaternion &pose : m_keyPoses->poses())
+        drawKeyPose(pose, false, material);
 }

@@ -102,6 +102,11 @@ struct MotionDrawing {
 // not finite is skipped. Needs a current OpenGL context.
 void drawPoseAt(
     const DualQuaternion &pose, int index, const MotionProperties &properties, bool scaleModel);
+// Draws one key pose: the frame glyph (white when selected) and the unscaled
+// model in the given diffuse material, whatever the display settings say. A
+// pose whose placement is not finite is skipped. Needs a current OpenGL
+// context.
+void drawKeyPose(const DualQuaternion &pose, bool selected, const float material[4]);
 // Lines from each point to the next, unlit, width 2, in the given colour.
 // Lines with a non-finite end are left out.
 void drawTrajectory(const std::vector<ScenePoint> &points, const float colour[3]);
@@ -156,8 +161,7 @@ public:
     // reliably"); empty while it draws, or fails for want of key poses.
     virtual std::string failure() const;
 
-    // Every key pose with its frame glyph and the unscaled model in the
-    // given diffuse material, whatever the display settings say.
+    // Every key pose as drawKeyPose() draws it, not selected.
     void drawKeyPositions(const float material[4]) const;
 
 protected:

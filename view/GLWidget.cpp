@@ -2,7 +2,6 @@
 
 #include "motion/Motion.h"
 #include "motion/MNoneMotion.h"
-#include "view/CameraFit.h"
 #include "view/PoseGeometry.h"
 #include "view/ViewControls.h"
 #include "view/ViewPoses.h"
@@ -220,12 +219,7 @@ void GLWidget::resetContinuousMotion()
     update();
 }
 
-void GLWidget::resetCamera()
-{
-    rotationX = rotationY = rotationZ = 0.0;
-    translationX = translationY = translationZ = 0.0;
-    zoom = 1.0;
-}
+void GLWidget::resetCamera() { static_cast<ViewCamera &>(*this) = ViewCamera(); }
 
 void GLWidget::resetInteraction()
 {
@@ -320,10 +314,8 @@ void GLWidget::frameAll()
 {
     const ViewControls *w = controls();
     const bool perspective = w && w->settings().captureMode;
-    const ViewCamera camera { rotationX, rotationY, rotationZ, translationX, translationY,
-        translationZ, zoom };
     const ViewCamera framed
-        = framedCamera(camera, drawnPoints(), poseExtent, aspectRatio(), perspective);
+        = framedCamera(*this, drawnPoints(), poseExtent, aspectRatio(), perspective);
     translationX = framed.translationX;
     translationY = framed.translationY;
     translationZ = framed.translationZ;
@@ -522,17 +514,9 @@ void GLWidget::setHighlightedKeyPosition(int index)
 
 void GLWidget::drawHighlightedKeyPosition(const DualQuaternion &pose)
 {
-    const Matrix4 placement = posePlacementMatrix(pose);
-    if (!isFiniteMatrix(placement))
-        return;
     static const GLfloat red[4] = { 1.0f, 0.0f, 0.0f, 1.0f };
     applyViewTransform();
-    glPushMatrix();
-    glMultMatrixd(placement.data());
-    drawPoseFrame(true);
-    glMaterialfv(GL_FRONT, GL_DIFFUSE, red);
-    drawPoseModel();
-    glPopMatrix();
+    drawKeyPose(pose, true, red);
     glPopMatrix();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "motion/MotionKind.h"
+#include "view/CameraFit.h"
 
 #include <QOpenGLFunctions>
 #include <QOpenGLWidget>
@@ -16,7 +17,6 @@ class QMouseEvent;
 class QWheelEvent;
 class ViewControls;
 class ViewPoses;
-struct ScenePoint;
 
 // The 3D view: keeps one motion object per selected kind of the table of
 // kinds, feeds each with the poses and the window's display settings in
@@ -26,7 +26,7 @@ struct ScenePoint;
 //
 // It reads and changes the window through the controls and pose lists the
 // window hands it (setWindow()); without them the view draws an empty scene.
-class GLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
+class GLWidget : public QOpenGLWidget, protected QOpenGLFunctions, public ViewCamera {
     Q_OBJECT
 public:
     explicit GLWidget(QWidget *parent = nullptr);
@@ -102,22 +102,14 @@ protected:
     void paintGL() override;
 
 public:
-    // Camera state: view size in pixels, the last mouse press, the scene's
-    // rotation (degrees) and translation (scene units), and the
-    // magnification about the middle of the view (1 at the start and after
-    // every reset; see ViewCamera).
+    // The rest of the camera state, beside the scene's rotation, translation
+    // and zoom (ViewCamera, all reset together): view size in pixels and the
+    // last mouse press.
     int viewHeight = 0;
     int viewWidth = 0;
     int pressedButton = 0;
     QPointF lastMousePosition;
     QPointF currentMousePosition;
-    double rotationX = 0.0;
-    double rotationY = 0.0;
-    double rotationZ = 0.0;
-    double translationX = 0.0;
-    double translationY = 0.0;
-    double translationZ = 0.0;
-    double zoom = 1.0;
 
 private:
     // The controls while they are current, else null.
