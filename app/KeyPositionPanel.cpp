@@ -1,7 +1,7 @@
 #include "app/KeyPositionPanel.h"
 
 #include "algebra/Matrix4.h"
-#include "motion/MotionExport.h"
+#include "algebra/RobotPose.h"
 #include "sensor/Sensor.h"
 #include "view/GLWidget.h"
 

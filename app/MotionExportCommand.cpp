@@ -43,6 +43,34 @@ bool readInt(const QCommandLineParser &parser, const QString &option, int *value
     return ok;
 }
 
+// "a, b or c".
+QString alternatives(const QStringList &names)
+{
+    if (names.size() < 2)
+        return names.join(QString());
+    return QStringList(names.mid(0, names.size() - 1)).join(QStringLiteral(", "))
+        + QStringLiteral(" or ") + names.last();
+}
+
+// The kinds --export-motion writes.
+QString kindNames()
+{
+    QStringList names;
+    for (const MotionKindInfo &kind : motionKinds())
+        if (kind.exported)
+            names << QString::fromLatin1(kind.name);
+    return alternatives(names);
+}
+
+QString formatNames(bool takingCameraInBase)
+{
+    QStringList names;
+    for (const MotionExportFormatInfo &format : motionExportFormats())
+        if (format.takesCameraInBase || !takingCameraInBase)
+            names << QString::fromLatin1(format.name);
+    return alternatives(names);
+}
+
 bool writeStandardOutput(const std::string &text)
 {
     const size_t written = std::fwrite(text.data(), 1, text.size(), stdout);
@@ -78,8 +106,8 @@ bool wantsMotionExport(int argc, char **argv)
 void addMotionExportOptions(QCommandLineParser &parser)
 {
     parser.addOption({ exportOption,
-        QStringLiteral("Export the motion of KIND (screw, bezier, approximation or interpolation) "
-                       "computed from --keys, without a window."),
+        QStringLiteral("Export the motion of KIND (%1) computed from --keys, without a window.")
+            .arg(kindNames()),
         QStringLiteral("KIND") });
     parser.addOption({ keysOption,
         QStringLiteral("Key-position export to compute the motion from (its last export)."),
@@ -95,11 +123,15 @@ void addMotionExportOptions(QCommandLineParser &parser)
     parser.addOption({ durationOption,
         QStringLiteral("Total time of the motion in seconds (default 1 s per key segment)."),
         QStringLiteral("S") });
-    parser.addOption({ formatOption, QStringLiteral("csv, tum or urscript (default csv)."),
+    parser.addOption({ formatOption,
+        QStringLiteral("%1 (default %2).")
+            .arg(formatNames(false),
+                QString::fromLatin1(motionExportFormatName(MotionExportRequest().format))),
         QStringLiteral("FORMAT") });
     parser.addOption({ cameraInBaseOption,
-        QStringLiteral("For urscript: the camera's pose in the robot's base frame, "
-                       "p[x,y,z,rx,ry,rz] in metres and radians (default identity)."),
+        QStringLiteral("For %1: the camera's pose in the robot's base frame, "
+                       "p[x,y,z,rx,ry,rz] in metres and radians (default identity).")
+            .arg(formatNames(true)),
         QStringLiteral("POSE") });
     parser.addOption({ outputOption,
         QStringLiteral("File to write, replaced only on success (default standard output)."),
@@ -111,9 +143,8 @@ int runMotionExport(const QCommandLineParser &parser)
     MotionExportRequest request;
     const QString kindName = parser.value(exportOption);
     if (!motionKindFromName(kindName.toStdString(), &request.kind))
-        return complain(QStringLiteral("unknown motion kind \"%1\" (screw, bezier, approximation "
-                                       "or interpolation)")
-                            .arg(kindName),
+        return complain(
+            QStringLiteral("unknown motion kind \"%1\" (%2)").arg(kindName, kindNames()),
             MotionExportBadArguments);
     if (!parser.isSet(keysOption) || parser.value(keysOption).isEmpty())
         return complain(QStringLiteral("--keys FILE is missing: the key positions to compute the "
@@ -139,12 +170,13 @@ int runMotionExport(const QCommandLineParser &parser)
     }
     if (parser.isSet(formatOption)
         && !motionExportFormatFromName(parser.value(formatOption).toStdString(), &request.format))
-        return complain(QStringLiteral("unknown format \"%1\" (csv, tum or urscript)")
-                            .arg(parser.value(formatOption)),
+        return complain(QStringLiteral("unknown format \"%1\" (%2)")
+                            .arg(parser.value(formatOption), formatNames(false)),
             MotionExportBadArguments);
     if (parser.isSet(cameraInBaseOption)) {
-        if (request.format != MotionExportFormat::URScript)
-            return complain(QStringLiteral("--camera-in-base applies to --format urscript only"),
+        if (!motionExportFormatInfo(request.format).takesCameraInBase)
+            return complain(QStringLiteral("--camera-in-base applies to --format %1 only")
+                                .arg(formatNames(true)),
                 MotionExportBadArguments);
         if (!parseRobotPose(parser.value(cameraInBaseOption).toStdString(), &request.cameraInBase))
             return complain(QStringLiteral("--camera-in-base \"%1\" is not p[x,y,z,rx,ry,rz]")

@@ -33,12 +33,8 @@ MotionExportDialog::MotionExportDialog(
 
     auto *form = new QFormLayout();
     formatCombo = new QComboBox(this);
-    formatCombo->addItem(
-        tr("CSV table: index, x, y, z, qx, qy, qz, qw"), static_cast<int>(MotionExportFormat::Csv));
-    formatCombo->addItem(
-        tr("TUM trajectory: t x y z qx qy qz qw"), static_cast<int>(MotionExportFormat::Tum));
-    formatCombo->addItem(
-        tr("URScript program of linear moves"), static_cast<int>(MotionExportFormat::URScript));
+    for (const MotionExportFormatInfo &info : motionExportFormats())
+        formatCombo->addItem(tr(info.label), static_cast<int>(info.format));
     form->addRow(tr("Format"), formatCombo);
 
     constantSpeedCheck = new QCheckBox(tr("Constant speed along the path"), this);
@@ -76,7 +72,7 @@ MotionExportDialog::MotionExportDialog(
 
 void MotionExportDialog::updateCameraInBase()
 {
-    cameraInBaseEdit->setEnabled(format() == MotionExportFormat::URScript);
+    cameraInBaseEdit->setEnabled(motionExportFormatInfo(format()).takesCameraInBase);
 }
 
 std::vector<MotionKind> MotionExportDialog::selectedKinds() const
@@ -109,7 +105,7 @@ void MotionExportDialog::accept()
     RobotPose pose;
     if (selectedKinds().empty())
         problem = tr("Choose at least one motion.");
-    else if (format() == MotionExportFormat::URScript
+    else if (motionExportFormatInfo(format()).takesCameraInBase
         && !cameraInBaseEdit->text().trimmed().isEmpty() && !cameraInBase(&pose))
         problem = tr("The camera in base is not a pose p[x, y, z, rx, ry, rz].");
     problemLabel->setText(problem);

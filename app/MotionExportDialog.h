@@ -14,8 +14,8 @@ class QLabel;
 class QLineEdit;
 
 // What "Export motion…" asks before the file name: which of the shown kinds,
-// the format, constant speed, the total duration and, for URScript, the
-// camera's pose in the robot's base frame. Accepting checks the pose and
+// the format, constant speed, the total duration and, for a format that
+// takes it, the camera's pose in the robot's base frame. Accepting checks the pose and
 // that some kind is chosen, and says in the dialog what is wrong otherwise.
 class MotionExportDialog : public QDialog {
     Q_OBJECT

@@ -7,7 +7,8 @@
 #include "app/MotionExportCommand.h"
 #include "app/MotionExportDialog.h"
 #include "app/SessionJournal.h"
-#include "motion/MRBSplineInterpolation.h"
+#include "app/ViewWindowAdapter.h"
+#include "motion/Motion.h"
 #include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
 #include "view/GLWidget.h"
@@ -34,6 +35,8 @@
 #include <QStatusBar>
 #include <QUndoStack>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 Kinect::mainDialog *mainDialogInstance = nullptr;
 
@@ -150,6 +153,8 @@ mainDialog::mainDialog()
     fileMenu->addAction(exitAction);
 
     sensor = new Sensor(colorLabel, skeletonLabel);
+    m_viewAdapter = std::make_unique<ViewWindowAdapter>(*this);
+    glWidget->setWindow(m_viewAdapter.get(), m_viewAdapter.get());
     // The lists are restored and journaled before any frame can reach them.
     journal = new SessionJournal(SessionJournal::defaultDirectory(), this);
     startJournal();
@@ -180,6 +185,7 @@ mainDialog::~mainDialog()
     if (journal->isActive() && !journal->close())
         qWarning(
             "handmotion: the session journal %s could not be closed", qPrintable(journal->path()));
+    glWidget->setWindow(nullptr, nullptr);
     if (mainDialogInstance == this)
         mainDialogInstance = nullptr;
 }
@@ -326,26 +332,44 @@ void mainDialog::buildWidgetTree()
     // Type of motion.
     motionTypeGroup = controlGroup(centralWidget, tr("Type of motion"));
     motionTypeLayout = new QGridLayout(motionTypeGroup);
-    screwCheck = checkBox(motionTypeGroup, tr("Screw"), true);
-    motionTypeLayout->addWidget(screwCheck, 0, 0);
-    bezierCheck = checkBox(motionTypeGroup, tr("Bezier"), true);
-    motionTypeLayout->addWidget(bezierCheck, 1, 0);
-    approximationCheck = checkBox(motionTypeGroup, tr("B-Spline Approximation"), true);
-    motionTypeLayout->addWidget(approximationCheck, 2, 0);
-    interpolationCheck = checkBox(motionTypeGroup, tr("B-Spline Interpolation"), true);
-    motionTypeLayout->addWidget(interpolationCheck, 3, 0);
-    approximationDegreeLayout = new QHBoxLayout();
-    approximationDegreeLabel = new QLabel(tr("Degree"), motionTypeGroup);
-    approximationDegreeLayout->addWidget(approximationDegreeLabel);
-    approximationDegreeSpin = degreeSpin(motionTypeGroup);
-    approximationDegreeLayout->addWidget(approximationDegreeSpin);
-    motionTypeLayout->addLayout(approximationDegreeLayout, 2, 1);
-    interpolationDegreeLayout = new QHBoxLayout();
-    interpolationDegreeLabel = new QLabel(tr("Degree"), motionTypeGroup);
-    interpolationDegreeLayout->addWidget(interpolationDegreeLabel);
-    interpolationDegreeSpin = degreeSpin(motionTypeGroup);
-    interpolationDegreeLayout->addWidget(interpolationDegreeSpin);
-    motionTypeLayout->addLayout(interpolationDegreeLayout, 3, 1);
+    // A check box for each kind drawn from key positions, then a degree row
+    // beside those with a degree.
+    const std::vector<MotionKindInfo> &kinds = motionKinds();
+    motionKindChecks.assign(kinds.size(), nullptr);
+    motionKindDegreeSpins.assign(kinds.size(), nullptr);
+    std::vector<int> rows(kinds.size(), 0);
+    int row = 0;
+    for (const MotionKindInfo &kind : kinds)
+        if (kind.source == MotionSource::KeyPositions) {
+            QCheckBox *check = checkBox(motionTypeGroup, tr(kind.checkLabel), true);
+            motionTypeLayout->addWidget(check, row, 0);
+            motionKindChecks[size_t(kind.kind)] = check;
+            rows[size_t(kind.kind)] = row++;
+        }
+    std::vector<QLabel *> degreeLabels(kinds.size(), nullptr);
+    std::vector<QHBoxLayout *> degreeLayouts(kinds.size(), nullptr);
+    for (const MotionKindInfo &kind : kinds) {
+        const size_t k = size_t(kind.kind);
+        if (!motionKindChecks[k] || !kind.hasDegree)
+            continue;
+        degreeLayouts[k] = new QHBoxLayout();
+        degreeLabels[k] = new QLabel(tr("Degree"), motionTypeGroup);
+        degreeLayouts[k]->addWidget(degreeLabels[k]);
+        motionKindDegreeSpins[k] = degreeSpin(motionTypeGroup);
+        degreeLayouts[k]->addWidget(motionKindDegreeSpins[k]);
+        motionTypeLayout->addLayout(degreeLayouts[k], rows[k], 1);
+    }
+    const auto kindIndex = [](MotionKind kind) { return size_t(kind); };
+    screwCheck = motionKindChecks[kindIndex(MotionKind::Screw)];
+    bezierCheck = motionKindChecks[kindIndex(MotionKind::Bezier)];
+    approximationCheck = motionKindChecks[kindIndex(MotionKind::Approximation)];
+    interpolationCheck = motionKindChecks[kindIndex(MotionKind::Interpolation)];
+    approximationDegreeLayout = degreeLayouts[kindIndex(MotionKind::Approximation)];
+    approximationDegreeLabel = degreeLabels[kindIndex(MotionKind::Approximation)];
+    approximationDegreeSpin = motionKindDegreeSpins[kindIndex(MotionKind::Approximation)];
+    interpolationDegreeLayout = degreeLayouts[kindIndex(MotionKind::Interpolation)];
+    interpolationDegreeLabel = degreeLabels[kindIndex(MotionKind::Interpolation)];
+    interpolationDegreeSpin = motionKindDegreeSpins[kindIndex(MotionKind::Interpolation)];
     controlGridLayout->addWidget(motionTypeGroup, 1, 0);
 
     // Motion properties.
@@ -354,9 +378,16 @@ void mainDialog::buildWidgetTree()
     keyPositionsCheck = checkBox(motionPropertiesGroup, tr("Key positions"), false);
     motionPropertiesLayout->addWidget(keyPositionsCheck);
     motionPropertiesLayout->addStretch(1);
-    continuousMotionCheck = checkBox(motionPropertiesGroup, tr("Continuous motion"), false);
-    motionPropertiesLayout->addWidget(continuousMotionCheck);
-    motionPropertiesLayout->addStretch(1);
+    // The kinds drawn from continuous positions, enabled while there are
+    // some.
+    for (const MotionKindInfo &kind : kinds)
+        if (kind.source == MotionSource::ContinuousPositions) {
+            QCheckBox *check = checkBox(motionPropertiesGroup, tr(kind.checkLabel), false);
+            motionPropertiesLayout->addWidget(check);
+            motionPropertiesLayout->addStretch(1);
+            motionKindChecks[size_t(kind.kind)] = check;
+        }
+    continuousMotionCheck = motionKindChecks[kindIndex(MotionKind::Continuous)];
     trajectoryCheck = checkBox(motionPropertiesGroup, tr("Trajectory"), false);
     motionPropertiesLayout->addWidget(trajectoryCheck);
     motionPropertiesLayout->addStretch(1);
@@ -422,33 +453,30 @@ void mainDialog::makeConnections()
     connect(exitAction, SIGNAL(triggered(bool)), this, SLOT(close()));
     connect(densitySlider, SIGNAL(sliderMoved(int)), this, SLOT(updateDensityLabel(int)));
     connect(densitySlider, SIGNAL(sliderMoved(int)), glWidget, SLOT(updateDensity(int)));
-    connect(screwCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
-    connect(bezierCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
-    connect(approximationCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
-    connect(interpolationCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
+    // Keyboard changes of the slider emit no sliderMoved: the view takes
+    // every value, and shows it from its next paint on.
+    connect(densitySlider, &QSlider::valueChanged, glWidget, &GLWidget::setDensity);
+    // Each kind's check box, in the order its slots run: the view, the
+    // display group, the object size (kinds from key positions), the degree
+    // spin box (kinds with a degree).
+    for (const MotionKindInfo &kind : motionKinds()) {
+        QCheckBox *check = motionKindChecks[size_t(kind.kind)];
+        QSpinBox *spin = motionKindDegreeSpins[size_t(kind.kind)];
+        connect(check, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
+        connect(check, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
+        if (kind.source == MotionSource::KeyPositions)
+            connect(check, SIGNAL(stateChanged(int)), this, SLOT(enableDisableObjectSize(int)));
+        if (!spin)
+            continue;
+        connect(check, &QCheckBox::stateChanged, spin,
+            [check, spin] { spin->setEnabled(check->isChecked()); });
+        const MotionKind k = kind.kind;
+        connect(spin, QOverload<int>::of(&QSpinBox::valueChanged), glWidget,
+            [this, k](int degree) { glWidget->updateDegree(k, degree); });
+    }
     connect(keyPositionsCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
-    connect(continuousMotionCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
     connect(whiteBackgroundCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
-    connect(screwCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
-    connect(bezierCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
-    connect(approximationCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
-    connect(interpolationCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
-    connect(continuousMotionCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableGroup4(int)));
-    connect(screwCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableObjectSize(int)));
-    connect(bezierCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableObjectSize(int)));
-    connect(
-        approximationCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableObjectSize(int)));
-    connect(
-        interpolationCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableObjectSize(int)));
     connect(objectCheck, SIGNAL(stateChanged(int)), this, SLOT(enableDisableObjectSize(int)));
-    connect(approximationCheck, SIGNAL(stateChanged(int)), this,
-        SLOT(enableDisableApproximationSpinBox(int)));
-    connect(interpolationCheck, SIGNAL(stateChanged(int)), this,
-        SLOT(enableDisableInterpoaltionSpinBox(int)));
-    connect(approximationDegreeSpin, SIGNAL(valueChanged(int)), glWidget,
-        SLOT(updateApproximationDegree(int)));
-    connect(interpolationDegreeSpin, SIGNAL(valueChanged(int)), glWidget,
-        SLOT(updateInterpolationDegree(int)));
     connect(trajectoryCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
     connect(framesCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
     connect(objectCheck, SIGNAL(stateChanged(int)), glWidget, SLOT(updateGLToPlot(int)));
@@ -539,20 +567,23 @@ void mainDialog::enableDisablePositionSelectionSlider(bool)
 
 void mainDialog::enableDisableGroup4(int)
 {
-    const bool anyMotion = screwCheck->isChecked() || bezierCheck->isChecked()
-        || approximationCheck->isChecked() || interpolationCheck->isChecked()
-        || continuousMotionCheck->isChecked();
+    const bool anyMotion = std::any_of(motionKindChecks.begin(), motionKindChecks.end(),
+        [](const QCheckBox *check) { return check->isChecked(); });
     trajectoryCheck->setEnabled(anyMotion);
     framesCheck->setEnabled(anyMotion);
     objectCheck->setEnabled(anyMotion);
     densitySlider->setEnabled(anyMotion);
 }
 
-// The continuous motion does not count: it draws its model unscaled.
+// The kinds from continuous positions do not count: they draw their model
+// unscaled.
 void mainDialog::enableDisableObjectSize(int)
 {
-    const bool anyComputed = screwCheck->isChecked() || bezierCheck->isChecked()
-        || approximationCheck->isChecked() || interpolationCheck->isChecked();
+    bool anyComputed = false;
+    for (const MotionKindInfo &kind : motionKinds())
+        anyComputed = anyComputed
+            || (kind.source == MotionSource::KeyPositions
+                && motionKindChecks[size_t(kind.kind)]->isChecked());
     objectSizeSlider->setEnabled(objectCheck->isChecked() && anyComputed);
 }
 
@@ -650,10 +681,9 @@ void mainDialog::importKeyPositions()
 
 namespace {
 
-    // The degree the view draws a B-spline kind with: the spin box's value
-    // when it is below the number of key positions, else the one the
-    // motion kept.
-    template <typename M> int shownDegree(const QSpinBox *spin, const M *motion, size_t keyCount)
+    // The degree the view draws a kind with: the spin box's value when it is
+    // below the number of key positions, else the one the motion kept.
+    int shownDegree(const QSpinBox *spin, const Motion *motion, size_t keyCount)
     {
         const int degree = spin->value();
         if (static_cast<size_t>(static_cast<unsigned>(degree)) < keyCount)
@@ -685,14 +715,9 @@ void mainDialog::exportMotion()
 {
     const std::vector<DualQuaternion> keys = sensor->keyPositions();
     std::vector<MotionKind> shown;
-    if (screwCheck->isChecked())
-        shown.push_back(MotionKind::Screw);
-    if (bezierCheck->isChecked())
-        shown.push_back(MotionKind::Bezier);
-    if (approximationCheck->isChecked())
-        shown.push_back(MotionKind::Approximation);
-    if (interpolationCheck->isChecked())
-        shown.push_back(MotionKind::Interpolation);
+    for (const MotionKindInfo &kind : motionKinds())
+        if (kind.exported && motionKindChecks[size_t(kind.kind)]->isChecked())
+            shown.push_back(kind.kind);
     if (keys.empty() || shown.empty()) {
         QMessageBox::information(this, tr("Export motion"),
             keys.empty() ? tr("There are no key positions to compute a motion from.")
@@ -712,16 +737,12 @@ void mainDialog::exportMotion()
         MotionExportRequest request;
         request.kind = kind;
         request.density = densitySlider->value();
-        if (kind == MotionKind::Approximation)
-            request.degree
-                = shownDegree(approximationDegreeSpin, glWidget->approximationMotion, keys.size());
-        else if (kind == MotionKind::Interpolation)
-            request.degree
-                = shownDegree(interpolationDegreeSpin, glWidget->interpolationMotion, keys.size());
+        if (const QSpinBox *spin = motionKindDegreeSpins[size_t(kind)])
+            request.degree = shownDegree(spin, glWidget->motion(kind), keys.size());
         request.constantSpeed = dialog.constantSpeed();
         request.format = dialog.format();
         request.durationSeconds = dialog.durationSeconds();
-        request.hasCameraInBase = request.format == MotionExportFormat::URScript
+        request.hasCameraInBase = motionExportFormatInfo(request.format).takesCameraInBase
             && dialog.cameraInBase(&request.cameraInBase);
         std::string text, error;
         size_t count = 0;
@@ -769,8 +790,9 @@ void mainDialog::intermediateReset()
 {
     if (keyPositionsCheck->isChecked()) {
         uncheckDrawingOptions(trajectoryCheck, framesCheck, objectCheck);
-        approximationDegreeSpin->setValue(3);
-        interpolationDegreeSpin->setValue(3);
+        for (QSpinBox *spin : motionKindDegreeSpins)
+            if (spin)
+                spin->setValue(3);
         keyPositionsCheck->setChecked(false);
     }
     glWidget->resetKeyPositionMotions();
@@ -779,9 +801,15 @@ void mainDialog::intermediateReset()
 
 void mainDialog::continuousReset()
 {
-    if (continuousMotionCheck->isChecked()) {
+    std::vector<QCheckBox *> checked;
+    for (const MotionKindInfo &kind : motionKinds())
+        if (kind.source == MotionSource::ContinuousPositions
+            && motionKindChecks[size_t(kind.kind)]->isChecked())
+            checked.push_back(motionKindChecks[size_t(kind.kind)]);
+    if (!checked.empty()) {
         uncheckDrawingOptions(trajectoryCheck, framesCheck, objectCheck);
-        continuousMotionCheck->setChecked(false);
+        for (QCheckBox *check : checked)
+            check->setChecked(false);
     }
     glWidget->resetContinuousMotion();
     sensor->clearContinuousPositions();

@@ -4,6 +4,9 @@
 
 #include <QMainWindow>
 
+#include <memory>
+#include <vector>
+
 class QAction;
 class QCheckBox;
 class QGridLayout;
@@ -21,6 +24,7 @@ class QWidget;
 class GLWidget;
 class KeyPositionPanel;
 class SessionJournal;
+class ViewWindowAdapter;
 
 namespace Kinect {
 
@@ -31,8 +35,9 @@ class skeletonThread;
 // The one main window: the colour and skeleton views on top, the 3D view with
 // its position row below, and the four control groups. The constructor builds
 // the whole widget tree, creates the sensor and the two polling threads and
-// makes every connection. The 3D view and the sensor reach the controls
-// through mainDialogInstance and the public members below.
+// makes every connection. The sensor reaches the controls through
+// mainDialogInstance and the public members below; the 3D view through the
+// controls and pose lists the window hands it.
 //
 // The window keeps the session in a journal: before the polling threads
 // start it offers back what a session that did not end cleanly left, then
@@ -145,12 +150,18 @@ public:
     QAction *redoAction;
     QMenu *viewMenu;
     KeyPositionPanel *keyPositionPanel;
+    // By MotionKind: the check box of every kind, and the degree spin box of
+    // those that have one (null for the others).
+    std::vector<QCheckBox *> motionKindChecks;
+    std::vector<QSpinBox *> motionKindDegreeSpins;
 
 private:
     void buildWidgetTree();
     void makeConnections();
     void startJournal();
     void addEditing();
+
+    std::unique_ptr<ViewWindowAdapter> m_viewAdapter;
 };
 
 } // namespace Kinect

@@ -10,6 +10,7 @@
 
 #include "bench/support/BenchPoses.h"
 #include "bench/support/BenchmarkMain.h"
+#include "motion/MotionCurve.h"
 #include "motion/MotionExport.h"
 
 #include <benchmark/benchmark.h>
@@ -38,15 +39,13 @@ void fig7_export(benchmark::State &state)
 {
     const MotionExportFormat format = MotionExportFormat(state.range(0));
     const std::vector<DualQuaternion> &poses = drawnPoses();
-    URScriptSettings settings;
+    MotionExportSettings settings;
     settings.durationSeconds = 999.0;
     size_t bytes = 0;
     for (auto _ : state) {
         std::vector<ExportPose> exported;
         exportPoses(poses, &exported);
-        std::string text = format == MotionExportFormat::Csv ? csvText(exported)
-            : format == MotionExportFormat::Tum              ? tumText(exported, 999.0)
-                                                             : urscriptText(exported, settings);
+        std::string text = motionExportFormatInfo(format).write(exported, settings);
         bytes = text.size();
         benchmark::DoNotOptimize(text.data());
     }
@@ -57,9 +56,10 @@ void fig7_export(benchmark::State &state)
 
 void fig7_constantSpeed(benchmark::State &state)
 {
-    const MotionCurve curve(MotionKind::Screw, bench::sweptKeyPoses(1000), 3);
+    const std::unique_ptr<MotionCurve> curve
+        = motionCurve(MotionKind::Screw, bench::sweptKeyPoses(1000), 3);
     for (auto _ : state)
-        benchmark::DoNotOptimize(constantSpeedPoses(curve, int(poseCount)));
+        benchmark::DoNotOptimize(constantSpeedPoses(*curve, int(poseCount)));
     state.SetLabel("Constant speed: 20000 poses of a screw motion through 1000 key positions "
                    "(80000-chord table)");
     state.counters["hz"] = exportsPerSecond;

@@ -1,5 +1,7 @@
 #include "motion/MBezierMotion.h"
 
+#include "motion/MotionCurve.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -97,7 +99,7 @@ std::vector<double> flattened(const std::vector<DualQuaternion> &poses)
 
 } // namespace
 
-std::vector<double> MBezierMotion::allBernstein(int degree, double t) const
+std::vector<double> MBezierMotion::allBernstein(int degree, double t)
 {
     if (degree < 0)
         return {};
@@ -195,8 +197,16 @@ const MotionDrawing &MBezierMotion::prepareDrawing()
     return m_drawing;
 }
 
-void MBezierMotion::draw()
+std::unique_ptr<MotionCurve> MBezierMotion::curve() const
 {
-    prepareDrawing();
-    drawMotion(m_drawing, m_properties, true);
+    if (keyPoseCount() < 2)
+        return nullptr;
+    return std::make_unique<MotionCurve>([poses = signAlignedPoses(keyPoses())](double s) {
+        const int n = static_cast<int>(poses.size());
+        const std::vector<double> b = allBernstein(n - 1, s);
+        DualQuaternion q = DualQuaternion::zero();
+        for (int j = 0; j < n; ++j)
+            q = q + b[j] * poses[j];
+        return q;
+    });
 }

@@ -7,30 +7,23 @@
 // motion from the first key pose to the last.
 class MBezierMotion : public Motion {
 public:
-    MotionProperties &properties() { return m_properties; }
-    const MotionProperties &properties() const { return m_properties; }
-
     // The degree + 1 Bernstein polynomials of the given degree at t, in
     // double precision: C(degree, k) t^k (1 - t)^(degree - k). Empty for a
     // negative degree. O(degree) for t in [0, 1], with every value accurate
     // to a few units in the last place relative to itself (values too small
     // for a double come out 0); quadratic outside [0, 1].
-    std::vector<double> allBernstein(int degree, double t) const;
+    static std::vector<double> allBernstein(int degree, double t);
 
     // The poses draw() draws: t = 0, step, 2 step, ... while t <= 1; empty for
     // fewer than two key poses. Each costs O(n).
-    std::vector<DualQuaternion> sampledPoses() const;
+    std::vector<DualQuaternion> sampledPoses() const override;
     // 200 points (t = 0, 0.005, ..., 0.995) and the last key pose's.
-    std::vector<ScenePoint> trajectoryPoints() const;
-
-    // What draw() draws, computed without OpenGL: sampledPoses() with their
-    // placements, and trajectoryPoints() when the trajectory is shown.
-    const MotionDrawing &prepareDrawing();
-    void draw() override;
+    std::vector<ScenePoint> trajectoryPoints() const override;
+    const MotionDrawing &prepareDrawing() override;
+    // The curve at s = t, its values from allBernstein().
+    std::unique_ptr<MotionCurve> curve() const override;
 
 private:
     void sampleInto(std::vector<DualQuaternion> &samples) const;
     void trajectoryInto(std::vector<ScenePoint> &points) const;
-
-    MotionProperties m_properties;
 };

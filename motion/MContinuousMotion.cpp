@@ -1,9 +1,5 @@
 #include "motion/MContinuousMotion.h"
 
-#include "app/mainDialog.h"
-
-#include <QSlider>
-
 void MContinuousMotion::sampleInto(
     const std::vector<DualQuaternion> &poses, std::vector<DualQuaternion> &shown) const
 {
@@ -47,7 +43,6 @@ const MotionDrawing &MContinuousMotion::prepareDrawing()
     if (m_properties.showTrajectory())
         trajectoryInto(poses, m_drawing.trajectory);
     m_drawing.placePoses();
-    m_shownPoses = m_drawing.poses;
     return m_drawing;
 }
 
@@ -55,16 +50,12 @@ void MContinuousMotion::draw()
 {
     prepareDrawing();
     drawMotion(m_drawing, m_properties, false);
-
-    // The one place a motion reaches into the window: the position slider
-    // always ranges over the poses shown here.
-    if (mainDialogInstance && mainDialogInstance->positionSlider)
-        mainDialogInstance->positionSlider->setRange(0, static_cast<int>(m_shownPoses.size()) - 1);
 }
 
 DualQuaternion MContinuousMotion::shownPose(int i) const
 {
-    if (i < 0 || static_cast<size_t>(i) >= m_shownPoses.size())
+    const std::vector<DualQuaternion> &shown = drawnPoses();
+    if (i < 0 || static_cast<size_t>(i) >= shown.size())
         return DualQuaternion::zero();
-    return m_shownPoses[static_cast<size_t>(i)];
+    return shown[static_cast<size_t>(i)];
 }

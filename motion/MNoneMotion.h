@@ -6,5 +6,12 @@
 // drawKeyPositions().
 class MNoneMotion : public Motion {
 public:
+    std::vector<DualQuaternion> sampledPoses() const override { return {}; }
+    std::vector<ScenePoint> trajectoryPoints() const override { return {}; }
+    const MotionDrawing &prepareDrawing() override
+    {
+        m_drawing.clear();
+        return m_drawing;
+    }
     void draw() override { }
 };

@@ -1,6 +1,7 @@
 #include "motion/MRBSplineInterpolation.h"
 
 #include "algebra/DenseMatrix.h"
+#include "motion/MotionCurve.h"
 
 #include <cmath>
 #include <limits>
@@ -135,7 +136,7 @@ std::vector<DualQuaternion> MRBSplineInterpolation::sampledPoses() const
     if (keyPoseCount() < 3)
         return samples;
     update();
-    curveSamples(m_control, degree(), m_ownProperties.density(), samples);
+    curveSamples(m_control, degree(), m_properties.density(), samples);
     return samples;
 }
 
@@ -156,12 +157,22 @@ const MotionDrawing &MRBSplineInterpolation::prepareDrawing()
         return m_drawing;
     }
     update();
-    prepareCurve(m_control, degree(), m_ownProperties);
+    prepareCurve(m_control, degree());
     return m_drawing;
 }
 
-void MRBSplineInterpolation::draw()
+std::unique_ptr<MotionCurve> MRBSplineInterpolation::curve() const
 {
-    prepareDrawing();
-    drawMotion(m_drawing, m_ownProperties, true);
+    if (keyPoseCount() < 3)
+        return nullptr;
+    update();
+    return splineCurve(m_control, degree());
+}
+
+std::string MRBSplineInterpolation::failure() const
+{
+    if (!interpolationFailed())
+        return {};
+    return std::to_string(keyPoseCount()) + " key positions at degree " + std::to_string(degree())
+        + " cannot be interpolated reliably";
 }

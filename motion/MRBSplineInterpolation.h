@@ -6,8 +6,7 @@
 // that the clamped uniform B-spline of the inherited degree takes the value
 // of key pose k (signs aligned) at k / (n - 1); that curve is then drawn as
 // MRBSplineMotion draws its own. The solve is one shared coefficient matrix
-// for all eight components. This motion has its own display properties; the
-// inherited ones are never used.
+// for all eight components.
 //
 // The control poses are kept between calls and computed again only when the
 // key poses or the degree have changed; the inverse of the basis matrix is
@@ -24,9 +23,6 @@ public:
     // never below hundreds.
     static constexpr double maxInverseResidual = 1e-6;
     static constexpr double maxAmplification = 1e4;
-
-    MotionProperties &properties() { return m_ownProperties; }
-    const MotionProperties &properties() const { return m_ownProperties; }
 
     // 0, 1 / (n - 1), ..., (n - 2) / (n - 1), 1: n values (one for n = 1).
     std::vector<double> uniformParameters() const;
@@ -47,20 +43,19 @@ public:
 
     // The poses draw() draws and the trajectory points, as MRBSplineMotion's
     // for the control poses; nothing for fewer than three key poses.
-    std::vector<DualQuaternion> sampledPoses() const;
-    std::vector<ScenePoint> trajectoryPoints() const;
-
-    // What draw() draws, computed without OpenGL: sampledPoses() with their
-    // placements, and trajectoryPoints() when the trajectory is shown.
-    const MotionDrawing &prepareDrawing();
-    void draw() override;
+    std::vector<DualQuaternion> sampledPoses() const override;
+    std::vector<ScenePoint> trajectoryPoints() const override;
+    const MotionDrawing &prepareDrawing() override;
+    // The curve of the control poses; null while they cannot be computed.
+    std::unique_ptr<MotionCurve> curve() const override;
+    // "N key positions at degree D cannot be interpolated reliably" while
+    // interpolationFailed().
+    std::string failure() const override;
 
 private:
     // Brings the cached inverse and control poses up to date.
     void update() const;
     void invertBasisMatrix(int n, int degree) const;
-
-    MotionProperties m_ownProperties;
 
     // The basis matrix's inverse for m_inverseCount key poses (-1: none yet)
     // at m_inverseDegree; row-major n x n, empty when there is no matrix

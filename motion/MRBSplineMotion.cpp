@@ -1,6 +1,7 @@
 #include "motion/MRBSplineMotion.h"
 
 #include "motion/MScrewMotion.h"
+#include "motion/MotionCurve.h"
 
 namespace {
 
@@ -163,12 +164,11 @@ void MRBSplineMotion::curveTrajectory(
     points.push_back(placedTranslation(controlPoses.back()));
 }
 
-void MRBSplineMotion::prepareCurve(
-    const std::vector<DualQuaternion> &controlPoses, int degree, const MotionProperties &properties)
+void MRBSplineMotion::prepareCurve(const std::vector<DualQuaternion> &controlPoses, int degree)
 {
-    curveSamples(controlPoses, degree, properties.density(), m_drawing.poses);
+    curveSamples(controlPoses, degree, m_properties.density(), m_drawing.poses);
     m_drawing.trajectory.clear();
-    if (properties.showTrajectory() && !m_drawing.poses.empty())
+    if (m_properties.showTrajectory() && !m_drawing.poses.empty())
         curveTrajectory(controlPoses, degree, m_drawing.trajectory);
     m_drawing.placePoses();
 }
@@ -189,12 +189,31 @@ std::vector<ScenePoint> MRBSplineMotion::trajectoryPoints() const
 
 const MotionDrawing &MRBSplineMotion::prepareDrawing()
 {
-    prepareCurve(signAlignedPoses(keyPoses()), m_degree, m_properties);
+    prepareCurve(signAlignedPoses(keyPoses()), m_degree);
     return m_drawing;
 }
 
-void MRBSplineMotion::draw()
+std::unique_ptr<MotionCurve> MRBSplineMotion::splineCurve(
+    std::vector<DualQuaternion> controlPoses, int degree)
 {
-    prepareDrawing();
-    drawMotion(m_drawing, m_properties, true);
+    if (!drawsCurve(static_cast<int>(controlPoses.size()), degree))
+        return nullptr;
+    if (degree == 1)
+        return MScrewMotion::segmentCurve(std::move(controlPoses));
+    const int n = static_cast<int>(controlPoses.size());
+    return std::make_unique<MotionCurve>(
+        [poses = std::move(controlPoses), degree, knots = uniformKnotVector(n, degree)](double s) {
+            const int span = findKnotSpan(
+                static_cast<int>(poses.size()) - 1, degree, static_cast<float>(s), knots);
+            const std::vector<float> basis = basisFunctions(span, s, degree, knots);
+            DualQuaternion q = DualQuaternion::zero();
+            for (size_t k = 0; k < basis.size(); ++k)
+                q = q + static_cast<double>(basis[k]) * poses[span - degree + k];
+            return q;
+        });
+}
+
+std::unique_ptr<MotionCurve> MRBSplineMotion::curve() const
+{
+    return splineCurve(signAlignedPoses(keyPoses()), m_degree);
 }

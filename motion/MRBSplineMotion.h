@@ -24,10 +24,8 @@ std::vector<float> basisFunctions(int span, double t, int degree, const std::vec
 // nothing.
 class MRBSplineMotion : public Motion {
 public:
-    MotionProperties &properties() { return m_properties; }
-    const MotionProperties &properties() const { return m_properties; }
-    int degree() const { return m_degree; }
-    void setDegree(int degree) { m_degree = degree; }
+    int degree() const override { return m_degree; }
+    void setDegree(int degree) override { m_degree = degree; }
 
     // n + degree + 1 knots: degree + 1 zeros, (j - degree) / (n - degree) for
     // the interior (single precision, stored as double), degree + 1 ones.
@@ -42,13 +40,11 @@ public:
 
     // The poses draw() draws, in drawing order, and the trajectory points
     // (200 samples and the last key pose's; the screw motion's for degree 1).
-    std::vector<DualQuaternion> sampledPoses() const;
-    std::vector<ScenePoint> trajectoryPoints() const;
-
-    // What draw() draws, computed without OpenGL: sampledPoses() with their
-    // placements, and trajectoryPoints() when the trajectory is shown.
-    const MotionDrawing &prepareDrawing();
-    void draw() override;
+    std::vector<DualQuaternion> sampledPoses() const override;
+    std::vector<ScenePoint> trajectoryPoints() const override;
+    const MotionDrawing &prepareDrawing() override;
+    // The curve at s = t; the screw motion's segments for degree 1.
+    std::unique_ptr<MotionCurve> curve() const override;
 
 protected:
     // The same for given control poses taken as they are, with the sampling
@@ -58,11 +54,11 @@ protected:
         int density, std::vector<DualQuaternion> &samples);
     static void curveTrajectory(const std::vector<DualQuaternion> &controlPoses, int degree,
         std::vector<ScenePoint> &points);
-    // Fills the drawing from given control poses and display settings.
-    void prepareCurve(const std::vector<DualQuaternion> &controlPoses, int degree,
-        const MotionProperties &properties);
+    static std::unique_ptr<MotionCurve> splineCurve(
+        std::vector<DualQuaternion> controlPoses, int degree);
+    // Fills the drawing from given control poses.
+    void prepareCurve(const std::vector<DualQuaternion> &controlPoses, int degree);
 
 private:
-    MotionProperties m_properties;
     int m_degree = 3;
 };

@@ -1,5 +1,9 @@
 #include "motion/MScrewMotion.h"
 
+#include "motion/MotionCurve.h"
+
+#include <algorithm>
+
 namespace {
 
 DualQuaternion blend(const DualQuaternion &from, const DualQuaternion &to, float t)
@@ -10,6 +14,24 @@ DualQuaternion blend(const DualQuaternion &from, const DualQuaternion &to, float
 }
 
 } // namespace
+
+std::unique_ptr<MotionCurve> MScrewMotion::segmentCurve(std::vector<DualQuaternion> poses)
+{
+    if (poses.size() < 2)
+        return nullptr;
+    return std::make_unique<MotionCurve>([poses = std::move(poses)](double s) {
+        const int n = static_cast<int>(poses.size());
+        const double u = s * (n - 1);
+        const int j = std::min(static_cast<int>(u), n - 2);
+        const double t = u - j;
+        return (1.0 - t) * poses[j] + t * poses[j + 1];
+    });
+}
+
+std::unique_ptr<MotionCurve> MScrewMotion::curve() const
+{
+    return segmentCurve(signAlignedPoses(keyPoses()));
+}
 
 void MScrewMotion::segmentSamples(
     const std::vector<DualQuaternion> &poses, int density, std::vector<DualQuaternion> &samples)
@@ -67,10 +89,4 @@ const MotionDrawing &MScrewMotion::prepareDrawing()
         segmentTrajectory(poses, m_drawing.trajectory);
     m_drawing.placePoses();
     return m_drawing;
-}
-
-void MScrewMotion::draw()
-{
-    prepareDrawing();
-    drawMotion(m_drawing, m_properties, true);
 }

@@ -8,19 +8,14 @@
 // with signs aligned (signAlignedPoses).
 class MScrewMotion : public Motion {
 public:
-    MotionProperties &properties() { return m_properties; }
-    const MotionProperties &properties() const { return m_properties; }
-
     // The poses draw() draws, in drawing order; empty for fewer than two
     // key poses.
-    std::vector<DualQuaternion> sampledPoses() const;
+    std::vector<DualQuaternion> sampledPoses() const override;
     // 51 points per segment (t = 0, 0.02, ...) and the last key pose's.
-    std::vector<ScenePoint> trajectoryPoints() const;
-
-    // What draw() draws, computed without OpenGL: sampledPoses() with their
-    // placements, and trajectoryPoints() when the trajectory is shown.
-    const MotionDrawing &prepareDrawing();
-    void draw() override;
+    std::vector<ScenePoint> trajectoryPoints() const override;
+    const MotionDrawing &prepareDrawing() override;
+    // The segments with an equal share of s each.
+    std::unique_ptr<MotionCurve> curve() const override;
 
     // The same for a given sequence of poses, taken as they are (no sign
     // alignment), into the given vector (cleared first); the B-spline
@@ -29,7 +24,7 @@ public:
         std::vector<DualQuaternion> &samples);
     static void segmentTrajectory(
         const std::vector<DualQuaternion> &poses, std::vector<ScenePoint> &points);
-
-private:
-    MotionProperties m_properties;
+    // The segments through at least two poses as a curve, each segment an
+    // equal share of s; null for fewer poses.
+    static std::unique_ptr<MotionCurve> segmentCurve(std::vector<DualQuaternion> poses);
 };

@@ -1,6 +1,7 @@
 #include "motion/Motion.h"
 
 #include "algebra/KeyPoseList.h"
+#include "motion/MotionCurve.h"
 #include "view/PoseGeometry.h"
 
 #include <GL/gl.h>
@@ -121,6 +122,19 @@ void drawPoseAt(
     drawPlacedPose(posePlacementMatrix(pose), index, properties, scaleModel);
 }
 
+void drawKeyPose(const DualQuaternion &pose, bool selected, const float material[4])
+{
+    const Matrix4 placement = posePlacementMatrix(pose);
+    if (!isFiniteMatrix(placement))
+        return;
+    glPushMatrix();
+    glMultMatrixd(placement.data());
+    drawPoseFrame(selected);
+    glMaterialfv(GL_FRONT, GL_DIFFUSE, material);
+    drawPoseModel();
+    glPopMatrix();
+}
+
 void drawTrajectory(const std::vector<ScenePoint> &points, const float colour[3])
 {
     const auto finite = [](const ScenePoint &p) {
@@ -164,17 +178,20 @@ std::vector<DualQuaternion> Motion::keyPoses() const { return m_keyPoses->poses(
 
 int Motion::keyPoseCount() const { return m_keyPoses->size(); }
 
+void Motion::setDegree(int) { }
+
+void Motion::draw()
+{
+    prepareDrawing();
+    drawMotion(m_drawing, m_properties, true);
+}
+
+std::unique_ptr<MotionCurve> Motion::curve() const { return nullptr; }
+
+std::string Motion::failure() const { return {}; }
+
 void Motion::drawKeyPositions(const float material[4]) const
 {
-    for (const DualQuaternion &pose : m_keyPoses->poses()) {
-        const Matrix4 placement = posePlacementMatrix(pose);
-        if (!isFiniteMatrix(placement))
-            continue;
-        glPushMatrix();
-        glMultMatrixd(placement.data());
-        drawPoseFrame(false);
-        glMaterialfv(GL_FRONT, GL_DIFFUSE, material);
-        drawPoseModel();
-        glPopMatrix();
-    }
+    for (const DualQuaternion &pose : m_keyPoses->poses())
+        drawKeyPose(pose, false, material);
 }

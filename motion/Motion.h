@@ -4,9 +4,11 @@
 #include "algebra/Matrix4.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 class KeyPoseList;
+class MotionCurve;
 
 // The display settings of a drawing motion. Colours are RGB; density is the
 // sampling density in percent (0 to 100 from the window); selectedPosition is
@@ -100,6 +102,11 @@ struct MotionDrawing {
 // not finite is skipped. Needs a current OpenGL context.
 void drawPoseAt(
     const DualQuaternion &pose, int index, const MotionProperties &properties, bool scaleModel);
+// Draws one key pose: the frame glyph (white when selected) and the unscaled
+// model in the given diffuse material, whatever the display settings say. A
+// pose whose placement is not finite is skipped. Needs a current OpenGL
+// context.
+void drawKeyPose(const DualQuaternion &pose, bool selected, const float material[4]);
 // Lines from each point to the next, unlit, width 2, in the given colour.
 // Lines with a non-finite end are left out.
 void drawTrajectory(const std::vector<ScenePoint> &points, const float colour[3]);
@@ -108,14 +115,15 @@ void drawTrajectory(const std::vector<ScenePoint> &points, const float colour[3]
 // are poses.
 void drawMotion(const MotionDrawing &drawing, const MotionProperties &properties, bool scaleModel);
 
-// A motion: turns its key poses into something drawn in the current OpenGL
-// context. The key poses are owned by the motion and handed out as copies;
-// every draw() recomputes everything from them. Not copyable.
+// A motion: turns its key poses into poses drawn in the current OpenGL
+// context. Every kind computes its poses without OpenGL (sampledPoses(),
+// trajectoryPoints(), prepareDrawing()) and draw() only draws what
+// prepareDrawing() computed. The key poses are owned by the motion and
+// handed out as copies; every draw() recomputes everything from them (a kind
+// may keep what depends on them alone). Not copyable.
 class Motion {
 public:
     Motion();
-    // Virtual although the view deletes every motion through its own type: a
-    // base pointer must not be a trap.
     virtual ~Motion();
     Motion(const Motion &) = delete;
     Motion &operator=(const Motion &) = delete;
@@ -124,15 +132,42 @@ public:
     std::vector<DualQuaternion> keyPoses() const;
     int keyPoseCount() const;
 
-    // Every key pose with its frame glyph and the unscaled model in the
-    // given diffuse material, whatever the display settings say.
+    MotionProperties &properties() { return m_properties; }
+    const MotionProperties &properties() const { return m_properties; }
+
+    // The degree of the kinds that have one (the B-splines, 3 at first);
+    // the others keep none: 0, and setting it changes nothing.
+    virtual int degree() const { return 0; }
+    virtual void setDegree(int degree);
+
+    // The poses draw() draws, in drawing order (the running index is the
+    // position in it), and the trajectory points in scene units as draw()
+    // connects them, closing point included.
+    virtual std::vector<DualQuaternion> sampledPoses() const = 0;
+    virtual std::vector<ScenePoint> trajectoryPoints() const = 0;
+    // What draw() draws, computed without OpenGL: sampledPoses() with their
+    // placements, and trajectoryPoints() when the trajectory is shown.
+    virtual const MotionDrawing &prepareDrawing() = 0;
+    // prepareDrawing(), then drawMotion() of it with the model scaled.
+    virtual void draw();
+    // The poses the last prepareDrawing() (or draw()) computed; empty before.
+    const std::vector<DualQuaternion> &drawnPoses() const { return m_drawing.poses; }
+
+    // The motion as a curve of one parameter for resampling; null when it
+    // draws nothing, or for a kind that is no curve.
+    virtual std::unique_ptr<MotionCurve> curve() const;
+    // Why the motion draws nothing although it has enough key poses, in a
+    // few words ("60 key positions at degree 3 cannot be interpolated
+    // reliably"); empty while it draws, or fails for want of key poses.
+    virtual std::string failure() const;
+
+    // Every key pose as drawKeyPose() draws it, not selected.
     void drawKeyPositions(const float material[4]) const;
 
-    virtual void draw() = 0;
-
 protected:
-    // Refilled by each kind's prepareDrawing(), which its draw() calls.
+    // Refilled by each kind's prepareDrawing().
     MotionDrawing m_drawing;
+    MotionProperties m_properties;
 
 private:
     std::unique_ptr<KeyPoseList> m_keyPoses;

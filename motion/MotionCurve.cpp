@@ -1,159 +1,9 @@
 #include "motion/MotionCurve.h"
 
 #include "algebra/Matrix4.h"
-#include "motion/MBezierMotion.h"
-#include "motion/MRBSplineInterpolation.h"
-#include "motion/MRBSplineMotion.h"
-#include "motion/MScrewMotion.h"
 
 #include <algorithm>
 #include <cmath>
-
-namespace {
-
-struct KindNames {
-    MotionKind kind;
-    const char *name;
-    const char *title;
-};
-
-const KindNames kindNames[] = {
-    { MotionKind::Screw, "screw", "screw motion" },
-    { MotionKind::Bezier, "bezier", "Bezier motion" },
-    { MotionKind::Approximation, "approximation", "B-spline approximation" },
-    { MotionKind::Interpolation, "interpolation", "B-spline interpolation" },
-};
-
-const KindNames &namesOf(MotionKind kind)
-{
-    for (const KindNames &names : kindNames)
-        if (names.kind == kind)
-            return names;
-    return kindNames[0];
-}
-
-template <typename M>
-void configure(M &motion, const std::vector<DualQuaternion> &keyPoses, int density)
-{
-    motion.setKeyPoses(keyPoses);
-    motion.properties().setDensity(density);
-}
-
-} // namespace
-
-const char *motionKindName(MotionKind kind) { return namesOf(kind).name; }
-
-const char *motionKindTitle(MotionKind kind) { return namesOf(kind).title; }
-
-bool motionKindFromName(const std::string &name, MotionKind *kind)
-{
-    for (const KindNames &names : kindNames)
-        if (name == names.name) {
-            *kind = names.kind;
-            return true;
-        }
-    return false;
-}
-
-std::vector<DualQuaternion> drawnMotionPoses(
-    MotionKind kind, const std::vector<DualQuaternion> &keyPoses, int density, int degree)
-{
-    switch (kind) {
-    case MotionKind::Screw: {
-        MScrewMotion motion;
-        configure(motion, keyPoses, density);
-        return motion.sampledPoses();
-    }
-    case MotionKind::Bezier: {
-        MBezierMotion motion;
-        configure(motion, keyPoses, density);
-        return motion.sampledPoses();
-    }
-    case MotionKind::Approximation: {
-        MRBSplineMotion motion;
-        configure(motion, keyPoses, density);
-        motion.setDegree(degree);
-        return motion.sampledPoses();
-    }
-    case MotionKind::Interpolation: {
-        MRBSplineInterpolation motion;
-        configure(motion, keyPoses, density);
-        motion.setDegree(degree);
-        return motion.sampledPoses();
-    }
-    }
-    return {};
-}
-
-MotionCurve::MotionCurve(MotionKind kind, const std::vector<DualQuaternion> &keyPoses, int degree)
-{
-    const int n = static_cast<int>(keyPoses.size());
-    // The motions blend the key poses with their signs aligned; the
-    // interpolation blends the control poses it solved for as they are.
-    switch (kind) {
-    case MotionKind::Screw:
-        if (n >= 2) {
-            m_form = Form::Segments;
-            m_controlPoses = signAlignedPoses(keyPoses);
-        }
-        return;
-    case MotionKind::Bezier:
-        if (n >= 2) {
-            m_form = Form::Bezier;
-            m_controlPoses = signAlignedPoses(keyPoses);
-        }
-        return;
-    case MotionKind::Approximation:
-    case MotionKind::Interpolation:
-        break;
-    }
-    if (n < 3 || degree < 1 || degree > n - 1)
-        return;
-    MRBSplineInterpolation motion;
-    motion.setKeyPoses(keyPoses);
-    motion.setDegree(degree);
-    m_controlPoses = kind == MotionKind::Interpolation ? motion.interpolationControlPoints()
-                                                       : signAlignedPoses(keyPoses);
-    m_degree = degree;
-    m_form = degree == 1 ? Form::Segments : Form::BSpline;
-    if (m_form == Form::BSpline)
-        m_knots = motion.uniformKnotVector();
-}
-
-DualQuaternion MotionCurve::at(double s) const
-{
-    if (m_controlPoses.empty())
-        return DualQuaternion::zero();
-    s = std::clamp(s, 0.0, 1.0);
-    const int n = static_cast<int>(m_controlPoses.size());
-    switch (m_form) {
-    case Form::Segments: {
-        const double u = s * (n - 1);
-        const int j = std::min(static_cast<int>(u), n - 2);
-        const double t = u - j;
-        return (1.0 - t) * m_controlPoses[j] + t * m_controlPoses[j + 1];
-    }
-    case Form::Bezier: {
-        // allBernstein is the Bezier motion's own; its object holds nothing
-        // else this needs.
-        static const MBezierMotion bernstein;
-        const std::vector<double> b = bernstein.allBernstein(n - 1, s);
-        DualQuaternion q = DualQuaternion::zero();
-        for (int j = 0; j < n; ++j)
-            q = q + b[j] * m_controlPoses[j];
-        return q;
-    }
-    case Form::BSpline: {
-        const int span = findKnotSpan(n - 1, m_degree, static_cast<float>(s), m_knots);
-        const std::vector<float> basis = basisFunctions(span, s, m_degree, m_knots);
-        DualQuaternion q = DualQuaternion::zero();
-        for (size_t k = 0; k < basis.size(); ++k)
-            q = q + static_cast<double>(basis[k]) * m_controlPoses[span - m_degree + k];
-        return q;
-    }
-    }
-    return DualQuaternion::zero();
-}
 
 namespace {
 
@@ -248,7 +98,7 @@ std::vector<DualQuaternion> constantSpeedPoses(const MotionCurve &curve, int cou
     if (length)
         *length = 0.0;
     std::vector<DualQuaternion> poses;
-    if (curve.isEmpty() || count <= 0)
+    if (count <= 0)
         return poses;
 
     const ChordTable table(curve, std::max(minimumArcLengthChords, 4 * count));

@@ -2,45 +2,26 @@
 
 #include "algebra/DualQuaternion.h"
 
-#include <string>
+#include <algorithm>
+#include <functional>
 #include <vector>
 
-// The four computed kinds of motion, by the names the command line and the
-// exported files use: "screw", "bezier", "approximation", "interpolation".
-enum class MotionKind { Screw, Bezier, Approximation, Interpolation };
-
-const char *motionKindName(MotionKind kind);
-// False for any other name; *kind is then left as it was.
-bool motionKindFromName(const std::string &name, MotionKind *kind);
-// What a person reads: "screw motion", "B-spline interpolation", ...
-const char *motionKindTitle(MotionKind kind);
-
-// The poses the motion object of this kind draws for these key poses, with
-// the density and (for the two B-spline kinds) the degree set as the view
-// sets them: exactly its sampledPoses().
-std::vector<DualQuaternion> drawnMotionPoses(
-    MotionKind kind, const std::vector<DualQuaternion> &keyPoses, int density, int degree);
-
-// A motion of one kind as a curve of one parameter s from 0 (its first key
-// pose) to 1 (its end: the last key pose), through the same control poses,
-// knots and blends its motion object samples. The screw motion and the
-// B-splines of degree 1 give each segment an equal share of s. Empty when
-// the motion draws nothing (too few key poses, a degree outside 1 .. n - 1,
-// an interpolation whose basis matrix does not invert).
+// A motion as a curve of one parameter s from 0 (its first key pose) to 1
+// (its end: the last key pose), through the same control poses, knots and
+// blends its motion object samples (Motion::curve() gives it).
 class MotionCurve {
 public:
-    MotionCurve(MotionKind kind, const std::vector<DualQuaternion> &keyPoses, int degree);
+    // pose(s) for s in 0 .. 1.
+    explicit MotionCurve(std::function<DualQuaternion(double s)> pose)
+        : m_pose(std::move(pose))
+    {
+    }
 
-    bool isEmpty() const { return m_controlPoses.empty(); }
     // The pose at s, clamped to 0 .. 1; not normalised, like every drawn pose.
-    DualQuaternion at(double s) const;
+    DualQuaternion at(double s) const { return m_pose(std::clamp(s, 0.0, 1.0)); }
 
 private:
-    enum class Form { Segments, Bezier, BSpline };
-    Form m_form = Form::Segments;
-    std::vector<DualQuaternion> m_controlPoses;
-    int m_degree = 1;
-    std::vector<double> m_knots;
+    std::function<DualQuaternion(double s)> m_pose;
 };
 
 // Minimum chords of the table that measures a path's length.

@@ -221,8 +221,8 @@ void TestGlLongRun::paintsAndPollsKeepResources()
              window.trajectoryCheck, window.framesCheck, window.objectCheck })
         box->setChecked(true);
     window.densitySlider->setValue(0);
-    QVERIFY(GLWidget::screwActive && GLWidget::bezierActive && GLWidget::approximationActive
-        && GLWidget::interpolationActive && GLWidget::continuousActive);
+    for (const MotionKindInfo &kind : motionKinds())
+        QVERIFY2(view->motion(kind.kind), kind.name);
 
     // Something of every kind is drawn; the scene moved towards the eye
     // makes the hand, 1.7 m from the camera, more than a few pixels.
@@ -256,7 +256,8 @@ void TestGlLongRun::paintsAndPollsKeepResources()
     QCOMPARE(polled, polls);
     QCOMPARE(painted, paints);
 
-    QVERIFY2(growth < heapGrowthLimit, qPrintable(QStringLiteral("heap grew by %1 bytes").arg(growth)));
+    QVERIFY2(
+        growth < heapGrowthLimit, qPrintable(QStringLiteral("heap grew by %1 bytes").arg(growth)));
     const QString seen = describe(before) + QStringLiteral(" before, ") + describe(after)
         + QStringLiteral(" after");
     QVERIFY2(after.qobjects == before.qobjects, qPrintable(seen));

@@ -1,18 +1,16 @@
-#include "motion/MBezierMotion.h"
 #include "motion/MContinuousMotion.h"
 #include "motion/MNoneMotion.h"
-#include "motion/MRBSplineInterpolation.h"
-#include "motion/MRBSplineMotion.h"
 #include "motion/MScrewMotion.h"
+#include "motion/MotionKind.h"
 
-#include "app/mainDialog.h"
 #include "tests/support/GLScene.h"
 #include "tests/support/Poses.h"
 
-#include <QSlider>
 #include <QtTest>
 
 #include <memory>
+
+Q_DECLARE_METATYPE(MotionKind)
 
 namespace {
 
@@ -27,45 +25,6 @@ std::vector<DualQuaternion> spreadPoses()
         makePose(60.0, QVector3D(0, 0, 1), QVector3D(0.3f, 0.0f, 0.0f)) };
 }
 
-// One face for every kind that draws poses.
-struct Drawn {
-    virtual ~Drawn() = default;
-    virtual MotionProperties &properties() = 0;
-    virtual std::vector<DualQuaternion> sampledPoses() const = 0;
-    virtual std::vector<ScenePoint> trajectoryPoints() const = 0;
-    virtual void draw() = 0;
-};
-
-template <typename M> struct DrawnMotion : Drawn {
-    DrawnMotion(const std::vector<DualQuaternion> &poses, int degree)
-    {
-        motion.setKeyPoses(poses);
-        if constexpr (std::is_base_of_v<MRBSplineMotion, M>)
-            motion.setDegree(degree);
-        else
-            Q_UNUSED(degree);
-    }
-    MotionProperties &properties() override { return motion.properties(); }
-    std::vector<DualQuaternion> sampledPoses() const override { return motion.sampledPoses(); }
-    std::vector<ScenePoint> trajectoryPoints() const override { return motion.trajectoryPoints(); }
-    void draw() override { motion.draw(); }
-    M motion;
-};
-
-std::unique_ptr<Drawn> drawn(
-    const QString &kind, const std::vector<DualQuaternion> &poses, int degree)
-{
-    if (kind == QLatin1String("screw"))
-        return std::make_unique<DrawnMotion<MScrewMotion>>(poses, degree);
-    if (kind == QLatin1String("bezier"))
-        return std::make_unique<DrawnMotion<MBezierMotion>>(poses, degree);
-    if (kind == QLatin1String("approximation"))
-        return std::make_unique<DrawnMotion<MRBSplineMotion>>(poses, degree);
-    if (kind == QLatin1String("interpolation"))
-        return std::make_unique<DrawnMotion<MRBSplineInterpolation>>(poses, degree);
-    return std::make_unique<DrawnMotion<MContinuousMotion>>(poses, degree);
-}
-
 } // namespace
 
 class TestGLMotion : public QObject {
@@ -78,7 +37,6 @@ private slots:
     void highlightFollowsTheRunningIndex();
     void keyPositionsIgnoreTheDisplaySettings();
     void poseThatVanishesIsSkippedButCounted();
-    void positionSliderRangesOverShownPoses();
     void repeatedDrawsKeepMemory();
 
 private:
@@ -99,24 +57,26 @@ void TestGLMotion::initTestCase()
 
 void TestGLMotion::eachKindDrawsWhereItsPosesAre_data()
 {
-    QTest::addColumn<QString>("kind");
+    QTest::addColumn<MotionKind>("kind");
     QTest::addColumn<int>("degree");
     QTest::addColumn<int>("density");
-    QTest::newRow("screw") << "screw" << 0 << 10;
-    QTest::newRow("bezier") << "bezier" << 0 << 10;
-    QTest::newRow("approximation") << "approximation" << 2 << 10;
-    QTest::newRow("approximation of degree 1") << "approximation" << 1 << 10;
-    QTest::newRow("interpolation") << "interpolation" << 3 << 10;
-    QTest::newRow("continuous") << "continuous" << 0 << 100;
+    QTest::newRow("screw") << MotionKind::Screw << 0 << 10;
+    QTest::newRow("bezier") << MotionKind::Bezier << 0 << 10;
+    QTest::newRow("approximation") << MotionKind::Approximation << 2 << 10;
+    QTest::newRow("approximation of degree 1") << MotionKind::Approximation << 1 << 10;
+    QTest::newRow("interpolation") << MotionKind::Interpolation << 3 << 10;
+    QTest::newRow("continuous") << MotionKind::Continuous << 0 << 100;
 }
 
 void TestGLMotion::eachKindDrawsWhereItsPosesAre()
 {
-    QFETCH(QString, kind);
+    QFETCH(MotionKind, kind);
     QFETCH(int, degree);
     QFETCH(int, density);
 
-    const auto motion = drawn(kind, spreadPoses(), degree);
+    const std::unique_ptr<Motion> motion = createMotion(kind);
+    motion->setKeyPoses(spreadPoses());
+    motion->setDegree(degree);
     motion->properties().setDensity(density);
     motion->properties().setSelectedPosition(-1);
 
@@ -223,8 +183,7 @@ void TestGLMotion::keyPositionsIgnoreTheDisplaySettings()
 }
 
 // A pose whose real part is zero has no matrix: it is left out, and the poses
-// after it keep their running index. No window exists here, so the
-// continuous motion leaves the position slider alone.
+// after it keep their running index.
 void TestGLMotion::poseThatVanishesIsSkippedButCounted()
 {
     const std::vector<DualQuaternion> keys = spreadPoses();
@@ -248,28 +207,6 @@ void TestGLMotion::poseThatVanishesIsSkippedButCounted()
     QCOMPARE(changedPixelsAround(image, m_scene->pixelOf(0.0, 3.0), 10, qRgb(0, 0, 0)), 0);
 }
 
-void TestGLMotion::positionSliderRangesOverShownPoses()
-{
-    Kinect::mainDialog window;
-    mainDialogInstance = &window;
-    MContinuousMotion continuous;
-    continuous.setKeyPoses(std::vector<DualQuaternion>(7, spreadPoses()[1]));
-
-    continuous.properties().setDensity(100);
-    m_scene->begin(halfExtent);
-    continuous.draw();
-    const int allShown = window.positionSlider->maximum();
-    continuous.properties().setDensity(10);
-    m_scene->begin(halfExtent);
-    continuous.draw();
-    const int firstShown = window.positionSlider->maximum();
-    mainDialogInstance = nullptr;
-
-    QCOMPARE(allShown, 6);
-    QCOMPARE(firstShown, 0);
-    QCOMPARE(window.positionSlider->minimum(), 0);
-}
-
 void TestGLMotion::repeatedDrawsKeepMemory()
 {
     MScrewMotion screw;
@@ -286,7 +223,8 @@ void TestGLMotion::repeatedDrawsKeepMemory()
         glFinish();
     };
     const qint64 growth = heapGrowthOver(frame, 60, 40);
-    QVERIFY2(growth < heapGrowthLimit, qPrintable(QStringLiteral("heap grew by %1 bytes").arg(growth)));
+    QVERIFY2(
+        growth < heapGrowthLimit, qPrintable(QStringLiteral("heap grew by %1 bytes").arg(growth)));
 }
 
 QTEST_MAIN(TestGLMotion)

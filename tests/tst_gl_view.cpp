@@ -91,6 +91,11 @@ private Q_SLOTS:
 
 private:
     QImage paint() { return view->grabFramebuffer(); }
+    const MRBSplineInterpolation *interpolation() const
+    {
+        return dynamic_cast<const MRBSplineInterpolation *>(
+            view->motion(MotionKind::Interpolation));
+    }
 
     std::unique_ptr<mainDialog> window;
     GLWidget *view = nullptr;
@@ -192,7 +197,7 @@ void TestGlView::paintNarrowsTheDegreeRangeAndClampsTheDegree()
     paint();
     QCOMPARE(window->approximationDegreeSpin->maximum(), 2);
     QCOMPARE(window->approximationDegreeSpin->value(), 2);
-    QCOMPARE(view->approximationMotion->degree(), 2);
+    QCOMPARE(view->motion(MotionKind::Approximation)->degree(), 2);
     // The interpolation's box keeps its range while its kind is unchecked.
     QCOMPARE(window->interpolationDegreeSpin->maximum(), 10);
 }
@@ -224,7 +229,7 @@ void TestGlView::keyPositionResetKeepsTheNarrowedRangeUntilTheNextPaint()
     QTest::mousePress(window->resetKeyPositionButton, Qt::LeftButton);
     QTest::mouseRelease(window->resetKeyPositionButton, Qt::LeftButton);
     QVERIFY(!window->approximationCheck->isChecked());
-    QVERIFY(!view->approximationMotion);
+    QVERIFY(!view->motion(MotionKind::Approximation));
     QVERIFY(window->sensor->keyPositions().empty());
     QCOMPARE(window->approximationDegreeSpin->maximum(), 2);
 
@@ -259,7 +264,7 @@ void TestGlView::keyPositionResetWithItsDisplayBoxesChecked()
     // Set back to 3, within the range the last paint left.
     QCOMPARE(window->interpolationDegreeSpin->value(), 2);
     QCOMPARE(window->approximationDegreeSpin->value(), 3);
-    QVERIFY(!view->screwMotion && !view->interpolationMotion);
+    QVERIFY(!view->motion(MotionKind::Screw) && !view->motion(MotionKind::Interpolation));
     QCOMPARE(view->rotationX, 0.0);
     QVERIFY(window->sensor->keyPositions().empty());
     QTest::mouseRelease(window->resetKeyPositionButton, Qt::LeftButton);
@@ -315,13 +320,13 @@ void TestGlView::unreliableInterpolationIsReportedInTheStatusBar()
         QVERIFY(drawnPixels(paint(), 0).isEmpty());
     QCOMPARE(window->statusBar()->currentMessage(), failed);
     // Painted three times, inverted once.
-    QCOMPARE(view->interpolationMotion->inversions(), 1);
+    QCOMPARE(interpolation()->inversions(), 1);
 
     // At degree 2 the same key positions interpolate: drawn, message gone.
     window->interpolationDegreeSpin->setValue(2);
     QVERIFY(!drawnPixels(paint(), 0).isEmpty());
     QCOMPARE(window->statusBar()->currentMessage(), QString());
-    QCOMPARE(view->interpolationMotion->inversions(), 2);
+    QCOMPARE(interpolation()->inversions(), 2);
 
     // A message of someone else's is left standing.
     window->interpolationDegreeSpin->setValue(3);

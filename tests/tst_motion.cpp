@@ -3,6 +3,7 @@
 #include "motion/MRBSplineInterpolation.h"
 #include "motion/MRBSplineMotion.h"
 #include "motion/MScrewMotion.h"
+#include "motion/MotionKind.h"
 
 #include "tests/support/Poses.h"
 
@@ -25,39 +26,18 @@ std::vector<DualQuaternion> keyPoses(int n)
     return poses;
 }
 
-// The motion kinds that compute their poses, behind one face for the
-// data-driven tests.
-struct Computed {
-    virtual ~Computed() = default;
-    virtual std::vector<DualQuaternion> sampledPoses() const = 0;
-    virtual std::vector<ScenePoint> trajectoryPoints() const = 0;
-};
-
-template <typename M> struct ComputedMotion : Computed {
-    ComputedMotion(const std::vector<DualQuaternion> &poses, int density, int degree)
-    {
-        motion.setKeyPoses(poses);
-        motion.properties().setDensity(density);
-        if constexpr (std::is_base_of_v<MRBSplineMotion, M>)
-            motion.setDegree(degree);
-        else
-            Q_UNUSED(degree);
-    }
-    std::vector<DualQuaternion> sampledPoses() const override { return motion.sampledPoses(); }
-    std::vector<ScenePoint> trajectoryPoints() const override { return motion.trajectoryPoints(); }
-    M motion;
-};
-
-std::unique_ptr<Computed> computed(
+// The motion object of a kind, by its name, set up as the view sets it.
+std::unique_ptr<Motion> computed(
     const QString &kind, const std::vector<DualQuaternion> &poses, int density, int degree = 3)
 {
-    if (kind == QLatin1String("screw"))
-        return std::make_unique<ComputedMotion<MScrewMotion>>(poses, density, degree);
-    if (kind == QLatin1String("bezier"))
-        return std::make_unique<ComputedMotion<MBezierMotion>>(poses, density, degree);
-    if (kind == QLatin1String("approximation"))
-        return std::make_unique<ComputedMotion<MRBSplineMotion>>(poses, density, degree);
-    return std::make_unique<ComputedMotion<MRBSplineInterpolation>>(poses, density, degree);
+    MotionKind k = MotionKind::Screw;
+    if (!motionKindFromName(kind.toStdString(), &k))
+        qFatal("no motion kind %s", qPrintable(kind));
+    std::unique_ptr<Motion> motion = createMotion(k);
+    motion->setKeyPoses(poses);
+    motion->properties().setDensity(density);
+    motion->setDegree(degree);
+    return motion;
 }
 
 bool samePoint(const ScenePoint &a, const ScenePoint &b, double tolerance = 1e-9)
@@ -113,6 +93,7 @@ class TestMotion : public QObject {
     Q_OBJECT
 private slots:
     void initialProperties();
+    void kindTable();
     void placement();
     void sampleCounts_data();
     void sampleCounts();
@@ -156,11 +137,31 @@ void TestMotion::initialProperties()
     QVERIFY(!p.showTrajectory() && !p.showObject() && !p.showFrames());
     QCOMPARE(p.density(), 10);
     QCOMPARE(p.selectedPosition(), 0);
+}
 
-    MRBSplineInterpolation interpolation;
-    QCOMPARE(interpolation.degree(), 3);
-    interpolation.properties().setDensity(55);
-    QCOMPARE(interpolation.MRBSplineMotion::properties().density(), 10);
+// Every part of the program finds a kind's row at its enum value, and the
+// row's factory makes that kind.
+void TestMotion::kindTable()
+{
+    const std::vector<MotionKindInfo> &kinds = motionKinds();
+    QSet<QString> names;
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        const MotionKindInfo &kind = kinds[i];
+        QCOMPARE(size_t(kind.kind), i);
+        names.insert(QString::fromLatin1(kind.name));
+        const std::unique_ptr<Motion> motion = createMotion(kind.kind);
+        QVERIFY(motion);
+        QCOMPARE(motion->properties().density(), 10);
+        motion->setDegree(5);
+        QCOMPARE(motion->degree() == 5, kind.hasDegree);
+        MotionKind parsed = MotionKind::Continuous;
+        QCOMPARE(motionKindFromName(kind.name, &parsed), kind.exported);
+        if (kind.exported) {
+            QCOMPARE(parsed, kind.kind);
+            QCOMPARE(kind.source, MotionSource::KeyPositions);
+        }
+    }
+    QCOMPARE(names.size(), int(kinds.size()));
 }
 
 void TestMotion::placement()

@@ -1,9 +1,10 @@
 // Motion export: the written poses against the drawn ones, quaternion signs,
-// rotation vectors at 0 and pi, the URScript program's blends and base
-// frame, constant-speed resampling, and the reasons an export is refused.
+// the URScript program's blends and base frame, constant-speed resampling,
+// and the reasons an export is refused.
 #include "motion/MBezierMotion.h"
 #include "motion/MRBSplineInterpolation.h"
 #include "motion/MScrewMotion.h"
+#include "motion/MotionCurve.h"
 #include "motion/MotionExport.h"
 #include "tests/support/AlgebraTestSupport.h"
 #include "tests/support/Poses.h"
@@ -75,6 +76,8 @@ std::vector<DualQuaternion> viewSamples(
         return samplesOf<MRBSplineMotion>(keys, density, degree);
     case MotionKind::Interpolation:
         return samplesOf<MRBSplineInterpolation>(keys, density, degree);
+    default:
+        break;
     }
     return {};
 }
@@ -103,8 +106,6 @@ class TestMotionExport : public QObject {
 private Q_SLOTS:
     void csvIsTheDrawnMotion_data();
     void csvIsTheDrawnMotion();
-    void rotationVectorNearZeroAndPi_data();
-    void rotationVectorNearZeroAndPi();
     void urscriptBlendsAndBaseFrame();
     void constantSpeedSpacing_data();
     void constantSpeedSpacing();
@@ -177,53 +178,6 @@ void TestMotionExport::csvIsTheDrawnMotion()
         previous = q;
     }
     QVERIFY2(crossedZeroW, "the sweep turns beyond 180°, so w changes sign once");
-}
-
-void TestMotionExport::rotationVectorNearZeroAndPi_data()
-{
-    QTest::addColumn<double>("angle");
-    QTest::newRow("1e-9 rad") << 1e-9;
-    QTest::newRow("1e-300 rad") << 1e-300;
-    QTest::newRow("0.3 rad") << 0.3;
-    QTest::newRow("pi - 1e-9") << M_PI - 1e-9;
-    QTest::newRow("pi") << M_PI;
-}
-
-// The vector gives back the rotation within 1e-12 and its length is the
-// angle to full relative precision; a turn about one axis that passes pi
-// goes on smoothly instead of flipping to the other side.
-void TestMotionExport::rotationVectorNearZeroAndPi()
-{
-    QFETCH(double, angle);
-    const double axis[3] = { 0.48, -0.6, 0.64 };
-    const auto quaternionOf = [&](double a) {
-        return Quaternion(axis[0] * std::sin(a / 2), axis[1] * std::sin(a / 2),
-            axis[2] * std::sin(a / 2), std::cos(a / 2));
-    };
-    double r[3];
-    rotationVector(quaternionOf(angle), nullptr, r);
-    QVERIFY(rotationDifference(quaternionFromRotationVector(r), quaternionOf(angle)) < 1e-12);
-    const double length = std::hypot(r[0], r[1], r[2]);
-    QVERIFY2(qAbs(length - angle) <= 1e-15 * angle, qPrintable(QString::number(length, 'g', 17)));
-    for (int c = 0; c < 3; ++c)
-        QVERIFY(qAbs(r[c] - axis[c] * angle) <= 1e-15 * angle);
-
-    // Steps of 1e-7 rad from the angle on, through pi for the last rows;
-    // the quaternions arrive as a sign-continuous export writes them.
-    double previous[3];
-    std::copy(r, r + 3, previous);
-    for (int k = 1; k <= 40; ++k) {
-        const double a = angle + k * 1e-7;
-        rotationVector(quaternionOf(a), previous, r);
-        QVERIFY2(qAbs(std::hypot(r[0], r[1], r[2]) - a) < 1e-12,
-            qPrintable(QString::number(a, 'g', 17)));
-        double step = 0.0;
-        for (int c = 0; c < 3; ++c)
-            step = std::max(step, qAbs(r[c] - previous[c]));
-        QVERIFY(step < 2e-7);
-        QVERIFY(rotationDifference(quaternionFromRotationVector(r), quaternionOf(a)) < 1e-12);
-        std::copy(r, r + 3, previous);
-    }
 }
 
 // Every move but the last blends with the same radius, below half the
@@ -367,7 +321,7 @@ void TestMotionExport::constantSpeedLengthOfAKnownCurve()
 
     double length = 0.0;
     const std::vector<DualQuaternion> poses
-        = constantSpeedPoses(MotionCurve(MotionKind::Bezier, keys, 0), 80, &length);
+        = constantSpeedPoses(*motionCurve(MotionKind::Bezier, keys, 0), 80, &length);
     QCOMPARE(poses.size(), size_t(80));
     QVERIFY2(qAbs(length / reference - 1.0) < 1e-4,
         qPrintable(QStringLiteral("%1 vs %2").arg(length, 0, 'g', 17).arg(reference, 0, 'g', 17)));
@@ -385,7 +339,9 @@ void TestMotionExport::refusedExports_data()
                              << "needs at least 2 key positions; there is 1";
     QTest::newRow("degree n") << MotionKind::Interpolation << 4 << 100 << 4
                               << "degree 4 is out of range 1 to 3";
-    QTest::newRow("singular") << MotionKind::Interpolation << 260 << 1 << 3 << "cannot be computed";
+    QTest::newRow("singular") << MotionKind::Interpolation << 260 << 1 << 3
+                              << "cannot be computed: 260 key positions at degree 3";
+    QTest::newRow("not exported") << MotionKind::Continuous << 4 << 100 << 3 << "not exported";
 }
 
 void TestMotionExport::refusedExports()

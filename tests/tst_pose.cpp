@@ -2,6 +2,7 @@
 #include "algebra/Matrix4.h"
 #include "algebra/Pose.h"
 #include "algebra/Quaternion.h"
+#include "algebra/RobotPose.h"
 #include "tests/support/AlgebraTestSupport.h"
 
 #include <QMatrix4x4>
@@ -110,6 +111,8 @@ private slots:
     void rotateVectorMatchesQt();
     void translationQuaternions_data();
     void translationQuaternions();
+    void rotationVectorNearZeroAndPi_data();
+    void rotationVectorNearZeroAndPi();
 };
 
 void TestPose::matrix4Storage()
@@ -522,6 +525,53 @@ void TestPose::translationQuaternions()
     const Quaternion q(0.1, -0.2, 0.3, 0.9);
     QCOMPARE(poseQuaternionPlus(q, v, length), plus * q);
     QCOMPARE(poseQuaternionMinus(q, v, length), minus * q);
+}
+
+void TestPose::rotationVectorNearZeroAndPi_data()
+{
+    QTest::addColumn<double>("angle");
+    QTest::newRow("1e-9 rad") << 1e-9;
+    QTest::newRow("1e-300 rad") << 1e-300;
+    QTest::newRow("0.3 rad") << 0.3;
+    QTest::newRow("pi - 1e-9") << M_PI - 1e-9;
+    QTest::newRow("pi") << M_PI;
+}
+
+// The vector gives back the rotation within 1e-12 and its length is the
+// angle to full relative precision; a turn about one axis that passes pi
+// goes on smoothly instead of flipping to the other side.
+void TestPose::rotationVectorNearZeroAndPi()
+{
+    QFETCH(double, angle);
+    const double axis[3] = { 0.48, -0.6, 0.64 };
+    const auto quaternionOf = [&](double a) {
+        return Quaternion(axis[0] * std::sin(a / 2), axis[1] * std::sin(a / 2),
+            axis[2] * std::sin(a / 2), std::cos(a / 2));
+    };
+    double r[3];
+    rotationVector(quaternionOf(angle), nullptr, r);
+    QVERIFY(rotationDifference(quaternionFromRotationVector(r), quaternionOf(angle)) < 1e-12);
+    const double length = std::hypot(r[0], r[1], r[2]);
+    QVERIFY2(qAbs(length - angle) <= 1e-15 * angle, qPrintable(QString::number(length, 'g', 17)));
+    for (int c = 0; c < 3; ++c)
+        QVERIFY(qAbs(r[c] - axis[c] * angle) <= 1e-15 * angle);
+
+    // Steps of 1e-7 rad from the angle on, through pi for the last rows;
+    // the quaternions arrive as a sign-continuous export writes them.
+    double previous[3];
+    std::copy(r, r + 3, previous);
+    for (int k = 1; k <= 40; ++k) {
+        const double a = angle + k * 1e-7;
+        rotationVector(quaternionOf(a), previous, r);
+        QVERIFY2(qAbs(std::hypot(r[0], r[1], r[2]) - a) < 1e-12,
+            qPrintable(QString::number(a, 'g', 17)));
+        double step = 0.0;
+        for (int c = 0; c < 3; ++c)
+            step = std::max(step, qAbs(r[c] - previous[c]));
+        QVERIFY(step < 2e-7);
+        QVERIFY(rotationDifference(quaternionFromRotationVector(r), quaternionOf(a)) < 1e-12);
+        std::copy(r, r + 3, previous);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestPose)

@@ -202,7 +202,7 @@ void TestSession::killedCaptureIsRestoredOnTheNextStart()
         Poses(reported.begin(), reported.begin() + long(both))));
     // Shown as capture shows them, once the window runs.
     QTRY_VERIFY(next.window().continuousMotionCheck->isChecked());
-    QVERIFY(next.window().glWidget->continuousMotion);
+    QVERIFY(next.window().glWidget->motion(MotionKind::Continuous));
 }
 
 // A journal left by a session that did not end cleanly, whole or cut inside
@@ -274,9 +274,10 @@ void TestSession::undoAndRedoGiveBackTheLists()
     sensor.restorePositions(posesAlong(4, 0.1), posesAlong(10, -0.1));
     w.continuousMotionCheck->setChecked(true);
     // Shown as a paint at full density shows them.
-    w.glWidget->continuousMotion->setKeyPoses(sensor.continuousPositions());
-    w.glWidget->continuousMotion->properties().setDensity(100);
-    w.glWidget->continuousMotion->prepareDrawing();
+    Motion *continuous = w.glWidget->motion(MotionKind::Continuous);
+    continuous->setKeyPoses(sensor.continuousPositions());
+    continuous->properties().setDensity(100);
+    continuous->prepareDrawing();
     w.positionSlider->setValue(3);
     w.keyPositionsCheck->setChecked(true);
     w.keyPositionPanel->toggleViewAction()->trigger();

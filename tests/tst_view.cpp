@@ -2,11 +2,7 @@
 // check boxes, degrees and selections are taken over by the rules, and the
 // mouse turns and moves the scene.
 #include "app/mainDialog.h"
-#include "motion/MBezierMotion.h"
-#include "motion/MContinuousMotion.h"
-#include "motion/MRBSplineInterpolation.h"
-#include "motion/MRBSplineMotion.h"
-#include "motion/MScrewMotion.h"
+#include "motion/Motion.h"
 #include "sensor/Sensor.h"
 #include "view/CameraFit.h"
 #include "view/GLWidget.h"
@@ -75,7 +71,6 @@ private Q_SLOTS:
     void aspectRatio();
     void resetButtonActsOnPress();
     void viewWithoutAWindowIgnoresItsSlots();
-    void destroyingTheViewClearsTheActiveFlags();
 
 private:
     std::unique_ptr<mainDialog> window;
@@ -86,51 +81,51 @@ void TestView::firstComputedKindSwitchesTheObjectOn()
 {
     QVERIFY(!window->objectCheck->isChecked());
     click(window->screwCheck);
-    QVERIFY(view->screwMotion);
-    QVERIFY(GLWidget::screwActive);
+    QVERIFY(view->motion(MotionKind::Screw));
     QVERIFY(window->objectCheck->isChecked());
     // The nested round through "Object" handed the model flag to the motion.
-    QVERIFY(view->screwMotion->properties().showObject());
+    QVERIFY(view->motion(MotionKind::Screw)->properties().showObject());
 
     click(window->objectCheck);
     QVERIFY(!window->objectCheck->isChecked());
     click(window->bezierCheck);
-    QVERIFY(view->bezierMotion);
+    QVERIFY(view->motion(MotionKind::Bezier));
     QVERIFY(!window->objectCheck->isChecked());
 
     click(window->screwCheck);
     click(window->bezierCheck);
     window->continuousMotionCheck->setEnabled(true);
     click(window->continuousMotionCheck);
-    QVERIFY(view->continuousMotion);
+    QVERIFY(view->motion(MotionKind::Continuous));
     QVERIFY(!window->objectCheck->isChecked());
 }
 
 void TestView::uncheckingAKindDeletesItsMotionAndReannouncesTheDensity()
 {
     click(window->bezierCheck);
-    QVERIFY(view->bezierMotion);
+    QVERIFY(view->motion(MotionKind::Bezier));
     // A keyboard change moves the slider without sliderMoved: the label lags.
     window->densitySlider->setFocus();
     QTest::keyClick(window->densitySlider, Qt::Key_PageDown);
     const int value = window->densitySlider->value();
     QVERIFY(value < 100);
     QCOMPARE(window->densityValueLabel->text(), QStringLiteral("100 %"));
+    // The view draws with the slider's value all the same.
+    QCOMPARE(view->density(), value);
 
     QSignalSpy moved(window->densitySlider, SIGNAL(sliderMoved(int)));
     click(window->bezierCheck);
-    QVERIFY(!view->bezierMotion);
-    QVERIFY(!GLWidget::bezierActive);
+    QVERIFY(!view->motion(MotionKind::Bezier));
     QCOMPARE(moved.count(), 1);
     QCOMPARE(moved.first().first().toInt(), value);
     QCOMPARE(window->densityValueLabel->text(), QStringLiteral("%1 %").arg(value));
 
     // Re-selecting gives a fresh motion with default settings.
     click(window->approximationCheck);
-    view->approximationMotion->setDegree(7);
+    view->motion(MotionKind::Approximation)->setDegree(7);
     click(window->approximationCheck);
     click(window->approximationCheck);
-    QCOMPARE(view->approximationMotion->degree(), 3);
+    QCOMPARE(view->motion(MotionKind::Approximation)->degree(), 3);
 }
 
 void TestView::motionsTakeTheShowFlags()
@@ -138,15 +133,12 @@ void TestView::motionsTakeTheShowFlags()
     click(window->interpolationCheck);
     click(window->trajectoryCheck);
     click(window->framesCheck);
-    const MotionProperties &p = view->interpolationMotion->properties();
+    const MotionProperties &p = view->motion(MotionKind::Interpolation)->properties();
     QVERIFY(p.showTrajectory());
     QVERIFY(p.showFrames());
     QVERIFY(p.showObject());
     click(window->objectCheck);
     QVERIFY(!p.showObject());
-    // The record the view feeds is the interpolation's own.
-    const MRBSplineMotion &base = *view->interpolationMotion;
-    QVERIFY(!base.properties().showTrajectory());
 }
 
 void TestView::approximationDegreeNeedsMoreKeyPositions_data()
@@ -170,7 +162,7 @@ void TestView::approximationDegreeNeedsMoreKeyPositions()
         window->sensor->addKeyPosition(translation(0.1 * i, 0, 0));
     click(window->approximationCheck);
     view->updateApproximationDegree(degree);
-    QCOMPARE(view->approximationMotion->degree(), expected);
+    QCOMPARE(view->motion(MotionKind::Approximation)->degree(), expected);
 }
 
 void TestView::interpolationDegreeNeedsMoreKeyPositions()
@@ -178,18 +170,18 @@ void TestView::interpolationDegreeNeedsMoreKeyPositions()
     for (int i = 0; i < 6; ++i)
         window->sensor->addKeyPosition(translation(0.1 * i, 0, 0));
     view->updateInterpolationDegree(2);
-    QVERIFY(!view->interpolationMotion);
+    QVERIFY(!view->motion(MotionKind::Interpolation));
     click(window->interpolationCheck);
     view->updateInterpolationDegree(6);
-    QCOMPARE(view->interpolationMotion->degree(), 3);
+    QCOMPARE(view->motion(MotionKind::Interpolation)->degree(), 3);
     // The spin box reaches the slot too.
     window->interpolationDegreeSpin->setValue(4);
-    QCOMPARE(view->interpolationMotion->degree(), 4);
+    QCOMPARE(view->motion(MotionKind::Interpolation)->degree(), 4);
     // Only the checked kind takes it.
     click(window->approximationCheck);
     click(window->approximationCheck);
     view->updateApproximationDegree(2);
-    QVERIFY(!view->approximationMotion);
+    QVERIFY(!view->motion(MotionKind::Approximation));
 }
 
 void TestView::selectedPositionReachesTheCheckedKinds()
@@ -197,12 +189,12 @@ void TestView::selectedPositionReachesTheCheckedKinds()
     click(window->screwCheck);
     click(window->approximationCheck);
     view->updateSelectedPosition(30);
-    QCOMPARE(view->screwMotion->properties().selectedPosition(), 30);
-    QCOMPARE(view->approximationMotion->properties().selectedPosition(), 30);
-    QVERIFY(!view->bezierMotion);
+    QCOMPARE(view->motion(MotionKind::Screw)->properties().selectedPosition(), 30);
+    QCOMPARE(view->motion(MotionKind::Approximation)->properties().selectedPosition(), 30);
+    QVERIFY(!view->motion(MotionKind::Bezier));
     // Out-of-range indices are stored; drawing only compares them.
     view->updateSelectedPosition(100000);
-    QCOMPARE(view->screwMotion->properties().selectedPosition(), 100000);
+    QCOMPARE(view->motion(MotionKind::Screw)->properties().selectedPosition(), 100000);
 }
 
 void TestView::storeSlotsNeedTheContinuousMotion()
@@ -215,7 +207,7 @@ void TestView::storeSlotsNeedTheContinuousMotion()
 
     window->continuousMotionCheck->setEnabled(true);
     click(window->continuousMotionCheck);
-    QVERIFY(view->continuousMotion);
+    QVERIFY(view->motion(MotionKind::Continuous));
     // Nothing drawn yet, so nothing shown: the slider index is out of range.
     view->storeKeyPositionsInGLWidget(false);
     QCOMPARE(window->sensor->keyPositions().size(), size_t(1));
@@ -241,12 +233,11 @@ void TestView::resetOfKeyPositionMotions()
     QVERIFY(!window->screwCheck->isChecked());
     QVERIFY(!window->approximationCheck->isChecked());
     QVERIFY(!window->keyPositionsCheck->isChecked());
-    QVERIFY(!view->screwMotion && !view->approximationMotion);
-    QVERIFY(!GLWidget::screwActive && !GLWidget::approximationActive);
+    QVERIFY(!view->motion(MotionKind::Screw) && !view->motion(MotionKind::Approximation));
     QCOMPARE(view->rotationX, 0.0);
     QCOMPARE(view->translationZ, 0.0);
     // The continuous motion and the key positions themselves are untouched.
-    QVERIFY(view->continuousMotion);
+    QVERIFY(view->motion(MotionKind::Continuous));
     QCOMPARE(window->sensor->keyPositions().size(), size_t(3));
 }
 
@@ -258,9 +249,8 @@ void TestView::resetOfTheContinuousMotion()
     view->translationX = 3;
     view->resetContinuousMotion();
     QVERIFY(!window->continuousMotionCheck->isChecked());
-    QVERIFY(!view->continuousMotion);
-    QVERIFY(!GLWidget::continuousActive);
-    QVERIFY(view->bezierMotion);
+    QVERIFY(!view->motion(MotionKind::Continuous));
+    QVERIFY(view->motion(MotionKind::Bezier));
     QCOMPARE(view->translationX, 0.0);
 }
 
@@ -472,23 +462,13 @@ void TestView::viewWithoutAWindowIgnoresItsSlots()
     lone.storeAllKeyPositionsInGLWidget(false);
     lone.resetKeyPositionMotions();
     lone.resetContinuousMotion();
-    QVERIFY(!lone.screwMotion && !lone.continuousMotion);
-    mainDialogInstance = window.get();
-}
+    QVERIFY(!lone.motion(MotionKind::Screw) && !lone.motion(MotionKind::Continuous));
 
-void TestView::destroyingTheViewClearsTheActiveFlags()
-{
+    // A window that is not the program's one is no window to its view.
     click(window->screwCheck);
-    window->continuousMotionCheck->setEnabled(true);
-    click(window->continuousMotionCheck);
-    QVERIFY(GLWidget::screwActive && GLWidget::continuousActive);
-    window.reset();
-    mainDialogInstance = nullptr;
-    QVERIFY(!GLWidget::screwActive && !GLWidget::continuousActive);
-    // A new window starts with nothing selected and nothing to draw.
-    window.reset(new mainDialog);
+    QVERIFY(!view->motion(MotionKind::Screw));
+    QVERIFY(!window->objectCheck->isChecked());
     mainDialogInstance = window.get();
-    QVERIFY(!window->glWidget->screwMotion);
 }
 
 QTEST_MAIN(TestView)

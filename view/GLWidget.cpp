@@ -1,162 +1,46 @@
 #include "view/GLWidget.h"
 
-#include "app/mainDialog.h"
-#include "motion/MBezierMotion.h"
-#include "motion/MContinuousMotion.h"
+#include "motion/Motion.h"
 #include "motion/MNoneMotion.h"
-#include "motion/MRBSplineInterpolation.h"
-#include "motion/MRBSplineMotion.h"
-#include "motion/MScrewMotion.h"
-#include "sensor/Sensor.h"
-#include "view/CameraFit.h"
 #include "view/PoseGeometry.h"
+#include "view/ViewControls.h"
+#include "view/ViewPoses.h"
 
-#include <QCheckBox>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLContext>
-#include <QPushButton>
-#include <QSlider>
-#include <QSpinBox>
-#include <QStatusBar>
 #include <QWheelEvent>
 
 #include <GL/gl.h>
 #include <GL/glu.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <type_traits>
-
-bool GLWidget::screwActive = false;
-bool GLWidget::bezierActive = false;
-bool GLWidget::approximationActive = false;
-bool GLWidget::interpolationActive = false;
-bool GLWidget::continuousActive = false;
 
 namespace {
 
-// The visual identity of each kind: model colour, trajectory colour.
-const float screwObjectColour[3] = { 0.0f, 1.0f, 0.0f };
-const float screwTrajectoryColour[3] = { 0.57f, 0.57f, 1.0f };
-const float bezierObjectColour[3] = { 0.0f, 0.0f, 1.0f };
-const float bezierTrajectoryColour[3] = { 1.0f, 0.0f, 0.0f };
-const float approximationObjectColour[3] = { 1.0f, 1.0f, 0.0f };
-const float approximationTrajectoryColour[3] = { 0.5f, 0.5f, 0.5f };
-const float interpolationObjectColour[3] = { 0.0f, 0.5f, 0.0f };
-const float interpolationTrajectoryColour[3] = { 0.7f, 0.5f, 0.2f };
-const float continuousObjectColour[3] = { 0.0f, 1.0f, 1.0f };
 const float keyPoseMaterial[4] = { 0.7f, 0.5f, 0.2f, 0.0f };
 
 // Around each drawn pose the frame glyph and the model reach about a scene
 // unit: framing keeps that much room around every pose.
 constexpr double poseExtent = 1.25;
 
-// The kinds in the order the view handles them everywhere.
-enum KindIndex { screwKind, bezierKind, approximationKind, interpolationKind, continuousKind };
-
-// One selectable kind: its check box, active flag, colours and degree spin
-// box (null where the kind has none), and what the view does with its motion
-// object, whatever its type. Computed kinds take the key positions, draw
-// them alongside and scale their model; the continuous kind takes the
-// continuous positions and sets only its model colour and density.
-struct Kind {
-    QCheckBox *Kinect::mainDialog::*check;
-    bool *active;
-    const float *objectColour;
-    const float *trajectoryColour;
-    QSpinBox *Kinect::mainDialog::*degreeSpin;
-    bool computed;
-    Motion *(*motion)(const GLWidget &);
-    void (*create)(GLWidget &);
-    void (*destroy)(GLWidget &);
-    MotionProperties &(*properties)(Motion &);
-    void (*setDegree)(Motion &, int);
-    int (*degree)(const Motion &);
-    std::vector<DualQuaternion> (*shownPoses)(const Motion &);
-};
-
-template <typename M, M *GLWidget::*member>
-Kind kind(QCheckBox *Kinect::mainDialog::*check, bool *active, const float *objectColour,
-    const float *trajectoryColour, QSpinBox *Kinect::mainDialog::*degreeSpin = nullptr)
-{
-    Kind k {};
-    k.check = check;
-    k.active = active;
-    k.objectColour = objectColour;
-    k.trajectoryColour = trajectoryColour;
-    k.degreeSpin = degreeSpin;
-    k.computed = !std::is_same_v<M, MContinuousMotion>;
-    k.motion = [](const GLWidget &view) -> Motion * { return view.*member; };
-    k.create = [](GLWidget &view) { view.*member = new M; };
-    k.destroy = [](GLWidget &view) {
-        delete (view.*member);
-        view.*member = nullptr;
-    };
-    // The interpolation's own record, not the one it inherits.
-    k.properties = [](Motion &m) -> MotionProperties & { return static_cast<M &>(m).properties(); };
-    if constexpr (std::is_base_of_v<MRBSplineMotion, M>) {
-        k.setDegree = [](Motion &m, int degree) { static_cast<M &>(m).setDegree(degree); };
-        k.degree = [](const Motion &m) { return static_cast<const M &>(m).degree(); };
-    }
-    if constexpr (std::is_same_v<M, MContinuousMotion>)
-        k.shownPoses = [](const Motion &m) { return static_cast<const M &>(m).shownPoses(); };
-    else
-        k.shownPoses = [](const Motion &m) { return static_cast<const M &>(m).sampledPoses(); };
-    return k;
-}
-
-const std::array<Kind, 5> &kinds()
-{
-    using W = Kinect::mainDialog;
-    static const std::array<Kind, 5> table = {
-        kind<MScrewMotion, &GLWidget::screwMotion>(
-            &W::screwCheck, &GLWidget::screwActive, screwObjectColour, screwTrajectoryColour),
-        kind<MBezierMotion, &GLWidget::bezierMotion>(
-            &W::bezierCheck, &GLWidget::bezierActive, bezierObjectColour, bezierTrajectoryColour),
-        kind<MRBSplineMotion, &GLWidget::approximationMotion>(&W::approximationCheck,
-            &GLWidget::approximationActive, approximationObjectColour,
-            approximationTrajectoryColour, &W::approximationDegreeSpin),
-        kind<MRBSplineInterpolation, &GLWidget::interpolationMotion>(&W::interpolationCheck,
-            &GLWidget::interpolationActive, interpolationObjectColour,
-            interpolationTrajectoryColour, &W::interpolationDegreeSpin),
-        kind<MContinuousMotion, &GLWidget::continuousMotion>(&W::continuousMotionCheck,
-            &GLWidget::continuousActive, continuousObjectColour, nullptr),
-    };
-    return table;
-}
-
-bool checked(const Kinect::mainDialog *w, const Kind &kind)
-{
-    return (w->*kind.check)->isChecked();
-}
-
 // A degree or index is taken over only while it is below a count; the
 // comparison is unsigned so that a negative value never passes.
 bool below(int value, size_t count) { return size_t(unsigned(value)) < count; }
 
-} // namespace
+bool fromKeyPositions(const MotionKindInfo &kind)
+{
+    return kind.source == MotionSource::KeyPositions;
+}
 
-// What a paint takes from the window, read once at its start.
-struct GLWidget::PaintSettings {
-    std::vector<DualQuaternion> keyPoses;
-    // Only while the continuous kind is drawn.
-    std::vector<DualQuaternion> continuousPoses;
-    bool hasContinuousPoses = false;
-    // The check boxes of the kinds with a degree, for their spin boxes'
-    // ranges, and the spin boxes' values.
-    std::array<bool, 5> checked {};
-    std::array<int, 5> degree {};
-    bool whiteBackground = false;
-    bool captureMode = false;
-    bool showKeyPositions = false;
-    float objectSize = 0.7f;
-    int density = 100;
-};
+size_t indexOf(MotionKind kind) { return static_cast<size_t>(kind); }
+
+} // namespace
 
 GLWidget::GLWidget(QWidget *parent)
     : QOpenGLWidget(parent)
+    , m_motions(motionKinds().size())
 {
     // Focus on a click, so that "F" reaches the view.
     setFocusPolicy(Qt::StrongFocus);
@@ -167,12 +51,26 @@ GLWidget::~GLWidget()
     // GL objects of this context are released with it current. The context
     // goes with the base class; by then this object is no receiver.
     makeCurrent();
-    deleteAllMotions();
+    for (std::unique_ptr<Motion> &motion : m_motions)
+        motion.reset();
     releasePoseGeometry(context());
     doneCurrent();
     if (context())
         disconnect(context(), nullptr, this, nullptr);
 }
+
+void GLWidget::setWindow(ViewControls *controls, ViewPoses *poses)
+{
+    m_controls = controls && poses ? controls : nullptr;
+    m_poses = m_controls ? poses : nullptr;
+}
+
+ViewControls *GLWidget::controls() const
+{
+    return m_controls && m_controls->isCurrent() ? m_controls : nullptr;
+}
+
+Motion *GLWidget::motion(MotionKind kind) const { return m_motions[indexOf(kind)].get(); }
 
 void GLWidget::releaseGLResources()
 {
@@ -181,145 +79,147 @@ void GLWidget::releaseGLResources()
     doneCurrent();
 }
 
-void GLWidget::deleteAllMotions()
-{
-    // The flags promise an existing motion; a later view must not inherit
-    // them.
-    for (const Kind &kind : kinds()) {
-        kind.destroy(*this);
-        *kind.active = false;
-    }
-}
-
 void GLWidget::updateSelectedPosition(int index)
 {
-    if (Kinect::mainDialog *w = mainDialogInstance)
-        for (const Kind &kind : kinds()) {
-            Motion *motion = kind.motion(*this);
-            if (checked(w, kind) && *kind.active && motion
-                && kind.properties(*motion).selectedPosition() != index)
-                kind.properties(*motion).setSelectedPosition(index);
+    if (ViewControls *w = controls())
+        for (const MotionKindInfo &kind : motionKinds()) {
+            Motion *m = motion(kind.kind);
+            if (w->isChecked(kind.kind) && m && m->properties().selectedPosition() != index)
+                m->properties().setSelectedPosition(index);
         }
     update();
 }
 
-void GLWidget::updateDensity(int) { update(); }
+void GLWidget::updateDensity(int density)
+{
+    setDensity(density);
+    update();
+}
 
 void GLWidget::updateGLToPlot(int)
 {
-    Kinect::mainDialog *w = mainDialogInstance;
+    ViewControls *w = controls();
     if (!w) {
         update();
         return;
     }
-    for (const Kind &kind : kinds()) {
-        if (!checked(w, kind)) {
-            *kind.active = false;
-            if (!kind.motion(*this))
+    for (const MotionKindInfo &kind : motionKinds()) {
+        std::unique_ptr<Motion> &m = m_motions[indexOf(kind.kind)];
+        if (!w->isChecked(kind.kind)) {
+            if (!m)
                 continue;
-            kind.destroy(*this);
-            // A deleted motion re-announces the density, so that the label
-            // and the view agree with the slider even after keyboard changes.
-            const int value = w->densitySlider->value();
-            w->densitySlider->setValue(value);
-            Q_EMIT w->densitySlider->sliderMoved(value);
+            m.reset();
+            // So that everything showing the density agrees with its slider,
+            // even after keyboard changes.
+            w->announceDensity();
             continue;
         }
-        *kind.active = true;
-        if (!kind.motion(*this)) {
-            kind.create(*this);
-            // The first computed kind to appear also switches the model on.
-            // Checking "Object" runs its own connections at once, this slot
+        if (!m) {
+            m = createMotion(kind.kind);
+            // The first kind from key positions to appear also switches the
+            // model on. That runs its own connections at once, this slot
             // among them.
-            const bool alone = std::none_of(kinds().begin(), kinds().end(), [&](const Kind &other) {
-                return &other != &kind && other.computed && checked(w, other);
-            });
-            if (kind.computed && alone)
-                w->objectCheck->setChecked(true);
+            const bool alone = std::none_of(
+                motionKinds().begin(), motionKinds().end(), [&](const MotionKindInfo &other) {
+                    return other.kind != kind.kind && fromKeyPositions(other)
+                        && w->isChecked(other.kind);
+                });
+            if (fromKeyPositions(kind) && alone)
+                w->setObjectShown(true);
         }
-        if (Motion *motion = kind.motion(*this)) {
-            MotionProperties &p = kind.properties(*motion);
-            p.setShowTrajectory(w->trajectoryCheck->isChecked());
-            p.setShowFrames(w->framesCheck->isChecked());
-            p.setShowObject(w->objectCheck->isChecked());
+        if (Motion *drawn = m.get()) {
+            const ViewControls::Settings settings = w->settings();
+            MotionProperties &p = drawn->properties();
+            p.setShowTrajectory(settings.showTrajectory);
+            p.setShowFrames(settings.showFrames);
+            p.setShowObject(settings.showObject);
         }
     }
     update();
 }
 
-void GLWidget::takeDegree(int index, int degree)
+void GLWidget::updateDegree(MotionKind kind, int degree)
 {
-    const Kind &kind = kinds()[size_t(index)];
-    Kinect::mainDialog *w = mainDialogInstance;
-    Motion *motion = kind.motion(*this);
-    if (w && below(degree, size_t(w->sensor->keyPositionCount())) && checked(w, kind)
-        && *kind.active && motion && kind.degree(*motion) != degree)
-        kind.setDegree(*motion, degree);
+    ViewControls *w = controls();
+    Motion *m = motion(kind);
+    if (w && below(degree, size_t(m_poses->keyPositionCount())) && w->isChecked(kind) && m
+        && m->degree() != degree)
+        m->setDegree(degree);
     update();
 }
 
-void GLWidget::updateApproximationDegree(int degree) { takeDegree(approximationKind, degree); }
+void GLWidget::updateApproximationDegree(int degree)
+{
+    updateDegree(MotionKind::Approximation, degree);
+}
 
-void GLWidget::updateInterpolationDegree(int degree) { takeDegree(interpolationKind, degree); }
+void GLWidget::updateInterpolationDegree(int degree)
+{
+    updateDegree(MotionKind::Interpolation, degree);
+}
+
+Motion *GLWidget::checkedContinuousMotion() const
+{
+    ViewControls *w = controls();
+    if (!w)
+        return nullptr;
+    for (const MotionKindInfo &kind : motionKinds())
+        if (!fromKeyPositions(kind) && w->isChecked(kind.kind) && motion(kind.kind))
+            return motion(kind.kind);
+    return nullptr;
+}
 
 void GLWidget::storeKeyPositionsInGLWidget(bool)
 {
-    Kinect::mainDialog *w = mainDialogInstance;
-    if (!w || !w->continuousMotionCheck->isChecked() || !continuousActive || !continuousMotion)
+    const Motion *continuous = checkedContinuousMotion();
+    if (!continuous)
         return;
-    const int i = w->positionSlider->value();
-    if (below(i, continuousMotion->shownPoses().size()))
-        w->sensor->addKeyPosition(continuousMotion->shownPose(i));
+    const int i = controls()->settings().selectedPosition;
+    if (below(i, continuous->drawnPoses().size()))
+        m_poses->addKeyPosition(continuous->drawnPoses()[size_t(i)]);
 }
 
 void GLWidget::storeAllKeyPositionsInGLWidget(bool)
 {
-    Kinect::mainDialog *w = mainDialogInstance;
     // The shown poses replace the key positions in one step, which one undo
     // takes back.
-    if (w && w->continuousMotionCheck->isChecked() && continuousActive && continuousMotion)
-        w->sensor->replaceKeyPositions(
-            continuousMotion->shownPoses(), tr("Select shown positions"));
+    if (const Motion *continuous = checkedContinuousMotion())
+        m_poses->replaceKeyPositions(continuous->drawnPoses(), tr("Select shown positions"));
     update();
+}
+
+void GLWidget::resetKinds(MotionSource source)
+{
+    ViewControls *w = controls();
+    if (!w)
+        return;
+    // Unchecking runs the box's connections; the motion is gone by then.
+    for (const MotionKindInfo &kind : motionKinds()) {
+        if (kind.source != source || !w->isChecked(kind.kind))
+            continue;
+        m_motions[indexOf(kind.kind)].reset();
+        w->setChecked(kind.kind, false);
+    }
 }
 
 void GLWidget::resetKeyPositionMotions()
 {
-    if (Kinect::mainDialog *w = mainDialogInstance) {
-        // Unchecking runs the box's connections; the motion is gone by then.
-        for (const Kind &kind : kinds()) {
-            if (!kind.computed || !checked(w, kind))
-                continue;
-            *kind.active = false;
-            kind.destroy(*this);
-            (w->*kind.check)->setChecked(false);
-        }
-        if (w->keyPositionsCheck->isChecked())
-            w->keyPositionsCheck->setChecked(false);
-    }
+    resetKinds(MotionSource::KeyPositions);
+    if (ViewControls *w = controls())
+        if (w->settings().showKeyPositions)
+            w->setKeyPositionsShown(false);
     resetCamera();
     update();
 }
 
 void GLWidget::resetContinuousMotion()
 {
-    Kinect::mainDialog *w = mainDialogInstance;
-    const Kind &kind = kinds()[continuousKind];
-    if (w && checked(w, kind)) {
-        *kind.active = false;
-        kind.destroy(*this);
-        (w->*kind.check)->setChecked(false);
-    }
+    resetKinds(MotionSource::ContinuousPositions);
     resetCamera();
     update();
 }
 
-void GLWidget::resetCamera()
-{
-    rotationX = rotationY = rotationZ = 0.0;
-    translationX = translationY = translationZ = 0.0;
-    zoom = 1.0;
-}
+void GLWidget::resetCamera() { static_cast<ViewCamera &>(*this) = ViewCamera(); }
 
 void GLWidget::resetInteraction()
 {
@@ -372,7 +272,7 @@ void GLWidget::wheelEvent(QWheelEvent *event)
         return;
     }
     zoom = std::clamp(zoom * std::pow(1.1, delta / 120.0), minimumZoom, maximumZoom);
-    event->accept();
+    event->setAccepted(true);
     update();
 }
 
@@ -387,21 +287,21 @@ void GLWidget::keyPressEvent(QKeyEvent *event)
 std::vector<ScenePoint> GLWidget::drawnPoints() const
 {
     std::vector<ScenePoint> points;
-    const Kinect::mainDialog *w = mainDialogInstance;
+    const ViewControls *w = controls();
     if (!w)
         return points;
-    // The key positions are drawn with "Key positions", and every computed
-    // kind passes by them.
-    bool keyPositionsDrawn = w->keyPositionsCheck->isChecked();
-    for (const Kind &kind : kinds()) {
-        const Motion *motion = kind.motion(*this);
-        if (!*kind.active || !motion)
+    // The key positions are drawn with "Key positions", and every kind from
+    // key positions passes by them.
+    bool keyPositionsDrawn = w->settings().showKeyPositions;
+    for (const MotionKindInfo &kind : motionKinds()) {
+        const Motion *m = motion(kind.kind);
+        if (!m)
             continue;
-        keyPositionsDrawn = keyPositionsDrawn || kind.computed;
-        for (const DualQuaternion &pose : kind.shownPoses(*motion))
+        keyPositionsDrawn = keyPositionsDrawn || fromKeyPositions(kind);
+        for (const DualQuaternion &pose : m->drawnPoses())
             points.push_back(placedTranslation(pose));
     }
-    const std::vector<DualQuaternion> keys = w->sensor->keyPositions();
+    const std::vector<DualQuaternion> keys = m_poses->keyPositions();
     if (keyPositionsDrawn)
         for (const DualQuaternion &pose : keys)
             points.push_back(placedTranslation(pose));
@@ -412,13 +312,10 @@ std::vector<ScenePoint> GLWidget::drawnPoints() const
 
 void GLWidget::frameAll()
 {
-    const Kinect::mainDialog *w = mainDialogInstance;
-    const bool perspective
-        = w && (w->planarCaptureCheck->isChecked() || w->spatialCaptureCheck->isChecked());
-    const ViewCamera camera { rotationX, rotationY, rotationZ, translationX, translationY,
-        translationZ, zoom };
+    const ViewControls *w = controls();
+    const bool perspective = w && w->settings().captureMode;
     const ViewCamera framed
-        = framedCamera(camera, drawnPoints(), poseExtent, aspectRatio(), perspective);
+        = framedCamera(*this, drawnPoints(), poseExtent, aspectRatio(), perspective);
     translationX = framed.translationX;
     translationY = framed.translationY;
     translationZ = framed.translationZ;
@@ -495,21 +392,21 @@ float GLWidget::aspectRatio() const
 // units away; otherwise it is drawn with the identity matrices. The zoom
 // magnifies either about the middle of the view (see ViewCamera); at zoom 1
 // the identity view sets up nothing at all. True when matrices were pushed.
-bool GLWidget::setUpCamera(const PaintSettings &settings)
+bool GLWidget::setUpCamera(bool captureMode)
 {
-    if (!settings.captureMode && zoom == 1.0)
+    if (!captureMode && zoom == 1.0)
         return false;
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
     if (zoom != 1.0)
-        glScaled(zoom, zoom, settings.captureMode ? 1.0 : std::min(zoom, 1.0));
-    if (settings.captureMode)
+        glScaled(zoom, zoom, captureMode ? 1.0 : std::min(zoom, 1.0));
+    if (captureMode)
         gluPerspective(60.0, aspectRatio(), 0.01, 1000.0);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
-    if (settings.captureMode)
+    if (captureMode)
         glTranslatef(0.0f, 0.0f, -20.0f);
     return true;
 }
@@ -526,36 +423,35 @@ void GLWidget::paintGL()
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-    Kinect::mainDialog *w = mainDialogInstance;
-    PaintSettings settings;
+    ViewControls *w = controls();
+    ViewControls::Settings settings;
+    std::vector<DualQuaternion> keyPoses;
+    std::vector<DualQuaternion> continuousPoses;
+    std::vector<int> degrees(motionKinds().size(), 0);
     if (w) {
-        settings.keyPoses = w->sensor->keyPositions();
-        settings.hasContinuousPoses = w->sensor->continuousPositionCount() > 0;
-        if (continuousActive && continuousMotion)
-            settings.continuousPoses = w->sensor->continuousPositions();
-        for (size_t k = 0; k < kinds().size(); ++k)
-            if (kinds()[k].degreeSpin) {
-                settings.checked[k] = checked(w, kinds()[k]);
-                settings.degree[k] = (w->*kinds()[k].degreeSpin)->value();
+        settings = w->settings();
+        keyPoses = m_poses->keyPositions();
+        const bool hasContinuousPoses = m_poses->continuousPositionCount() > 0;
+        for (const MotionKindInfo &kind : motionKinds())
+            if (!fromKeyPositions(kind) && motion(kind.kind)) {
+                continuousPoses = m_poses->continuousPositions();
+                break;
             }
-        settings.whiteBackground = w->whiteBackgroundCheck->isChecked();
-        settings.captureMode
-            = w->planarCaptureCheck->isChecked() || w->spatialCaptureCheck->isChecked();
-        settings.showKeyPositions = w->keyPositionsCheck->isChecked();
-        settings.objectSize = static_cast<float>(w->objectSizeSlider->value()) / 100.0f;
-        settings.density = w->densitySlider->value();
 
-        // Window updates. A range change clamps a spin box's value, which
-        // runs the degree slot at once; the settings clamp alike.
-        const int last = static_cast<int>(settings.keyPoses.size()) - 1;
-        for (size_t k = 0; k < kinds().size(); ++k)
-            if (kinds()[k].degreeSpin && last >= 0 && settings.checked[k]) {
-                (w->*kinds()[k].degreeSpin)->setRange(0, last);
-                settings.degree[k] = std::clamp(settings.degree[k], 0, last);
+        // Window updates. A range change clamps a degree control's value,
+        // which runs the degree slot at once; the degrees drawn clamp alike.
+        const int last = static_cast<int>(keyPoses.size()) - 1;
+        for (const MotionKindInfo &kind : motionKinds()) {
+            if (!kind.hasDegree)
+                continue;
+            int &degree = degrees[indexOf(kind.kind)];
+            degree = w->degree(kind.kind);
+            if (last >= 0 && w->isChecked(kind.kind)) {
+                w->setDegreeRange(kind.kind, last);
+                degree = std::clamp(degree, 0, last);
             }
-        w->exportButton->setEnabled(!settings.keyPoses.empty());
-        w->keyPositionsCheck->setEnabled(!settings.keyPoses.empty());
-        w->continuousMotionCheck->setEnabled(settings.hasContinuousPoses);
+        }
+        w->setPosesAvailable(!keyPoses.empty(), hasContinuousPoses);
     }
 
     if (settings.whiteBackground)
@@ -564,45 +460,50 @@ void GLWidget::paintGL()
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
 
-    const bool cameraSet = setUpCamera(settings);
+    const bool cameraSet = setUpCamera(settings.captureMode);
     if (w) {
         if (settings.showKeyPositions) {
             MNoneMotion keyPositions;
-            keyPositions.setKeyPoses(settings.keyPoses);
+            keyPositions.setKeyPoses(keyPoses);
             applyViewTransform();
             keyPositions.drawKeyPositions(keyPoseMaterial);
             glPopMatrix();
         }
-        // The computed kinds in their order, then the continuous one.
-        for (size_t k = 0; k < kinds().size(); ++k) {
-            const Kind &kind = kinds()[k];
-            Motion *motion = kind.motion(*this);
-            if (!*kind.active || !motion)
+        // The kinds in the table's order: those from key positions first.
+        for (const MotionKindInfo &kind : motionKinds()) {
+            Motion *m = motion(kind.kind);
+            if (!m)
                 continue;
-            MotionProperties &p = kind.properties(*motion);
-            motion->setKeyPoses(kind.computed ? settings.keyPoses : settings.continuousPoses);
+            const bool keyed = fromKeyPositions(kind);
+            MotionProperties &p = m->properties();
+            m->setKeyPoses(keyed ? keyPoses : continuousPoses);
             p.setObjectColour(kind.objectColour);
-            if (kind.computed) {
+            if (kind.trajectoryColour)
                 p.setTrajectoryColour(kind.trajectoryColour);
+            if (keyed)
                 p.setObjectSize(settings.objectSize);
-            }
-            p.setDensity(settings.density);
-            if (kind.setDegree && below(settings.degree[k], settings.keyPoses.size()))
-                kind.setDegree(*motion, settings.degree[k]);
+            p.setDensity(m_density);
+            const int degree = degrees[indexOf(kind.kind)];
+            if (kind.hasDegree && below(degree, keyPoses.size()))
+                m->setDegree(degree);
             applyViewTransform();
-            if (kind.computed && settings.showKeyPositions)
-                motion->drawKeyPositions(keyPoseMaterial);
-            motion->draw();
+            if (keyed && settings.showKeyPositions)
+                m->drawKeyPositions(keyPoseMaterial);
+            m->draw();
             glPopMatrix();
+            // The position slider always ranges over the continuous poses
+            // shown.
+            if (!keyed)
+                w->setShownPositionCount(static_cast<int>(m->drawnPoses().size()));
         }
         // Last, so that it covers the same pose drawn before it.
-        if (below(m_highlightedKeyPosition, settings.keyPoses.size()))
-            drawHighlightedKeyPosition(settings.keyPoses[size_t(m_highlightedKeyPosition)]);
+        if (below(m_highlightedKeyPosition, keyPoses.size()))
+            drawHighlightedKeyPosition(keyPoses[size_t(m_highlightedKeyPosition)]);
     }
     if (cameraSet)
         restoreCamera();
     if (w)
-        reportInterpolation();
+        reportFailure(*w);
 }
 
 void GLWidget::setHighlightedKeyPosition(int index)
@@ -613,36 +514,32 @@ void GLWidget::setHighlightedKeyPosition(int index)
 
 void GLWidget::drawHighlightedKeyPosition(const DualQuaternion &pose)
 {
-    const Matrix4 placement = posePlacementMatrix(pose);
-    if (!isFiniteMatrix(placement))
-        return;
     static const GLfloat red[4] = { 1.0f, 0.0f, 0.0f, 1.0f };
     applyViewTransform();
-    glPushMatrix();
-    glMultMatrixd(placement.data());
-    drawPoseFrame(true);
-    glMaterialfv(GL_FRONT, GL_DIFFUSE, red);
-    drawPoseModel();
-    glPopMatrix();
+    drawKeyPose(pose, true, red);
     glPopMatrix();
 }
 
-void GLWidget::reportInterpolation()
+void GLWidget::reportFailure(ViewControls &window)
 {
     QString message;
-    if (interpolationActive && interpolationMotion && interpolationMotion->interpolationFailed())
-        message = tr("B-spline interpolation: %1 key positions at degree %2 cannot be "
-                     "interpolated reliably")
-                      .arg(interpolationMotion->keyPoseCount())
-                      .arg(interpolationMotion->degree());
-    if (message == m_interpolationMessage)
+    for (const MotionKindInfo &kind : motionKinds())
+        if (const Motion *m = motion(kind.kind)) {
+            const std::string failure = m->failure();
+            if (failure.empty())
+                continue;
+            message = QString::fromLatin1(kind.title) + QStringLiteral(": ")
+                + QString::fromStdString(failure);
+            message[0] = message[0].toUpper();
+            break;
+        }
+    if (message == m_failureMessage)
         return;
     // Shown once for each new failure; cleared when the failure ends, unless
     // another message has taken its place.
-    QStatusBar *bar = mainDialogInstance->statusBar();
     if (!message.isEmpty())
-        bar->showMessage(message);
-    else if (bar->currentMessage() == m_interpolationMessage)
-        bar->clearMessage();
-    m_interpolationMessage = message;
+        window.showMessage(message);
+    else
+        window.clearMessage(m_failureMessage);
+    m_failureMessage = message;
 }

@@ -1,43 +1,59 @@
 #pragma once
 
+#include "motion/MotionKind.h"
+#include "view/CameraFit.h"
+
 #include <QOpenGLFunctions>
 #include <QOpenGLWidget>
 #include <QPointF>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
-class MScrewMotion;
-class MBezierMotion;
-class MRBSplineMotion;
-class MRBSplineInterpolation;
-class MContinuousMotion;
+class Motion;
 class QKeyEvent;
 class QMouseEvent;
 class QWheelEvent;
-struct ScenePoint;
-class DualQuaternion;
+class ViewControls;
+class ViewPoses;
 
-// The 3D view: keeps one motion object per selected kind, feeds each with the
-// sensor's poses and the window's display settings in every paint, and draws
-// the scene with fixed-function OpenGL. The camera (perspective while a
-// capture mode is checked, mouse rotation and translation, wheel zoom,
-// framing everything drawn) lives here too.
+// The 3D view: keeps one motion object per selected kind of the table of
+// kinds, feeds each with the poses and the window's display settings in
+// every paint, and draws the scene with fixed-function OpenGL. The camera
+// (perspective while a capture mode is checked, mouse rotation and
+// translation, wheel zoom, framing everything drawn) lives here too.
 //
-// Everything it reads or changes of the window goes through mainDialogInstance;
-// without a window the view draws an empty scene. A paint reads the window
-// once, at its start.
-class GLWidget : public QOpenGLWidget, protected QOpenGLFunctions {
+// It reads and changes the window through the controls and pose lists the
+// window hands it (setWindow()); without them the view draws an empty scene.
+class GLWidget : public QOpenGLWidget, protected QOpenGLFunctions, public ViewCamera {
     Q_OBJECT
 public:
     explicit GLWidget(QWidget *parent = nullptr);
     ~GLWidget() override;
 
-    // Unchecks the computed kinds and "Key positions", deletes their motions,
-    // resets the camera and repaints.
+    // The window's controls and its pose lists; not owned, and both or
+    // neither. The view acts only while the controls are current.
+    void setWindow(ViewControls *controls, ViewPoses *poses);
+
+    // The motion object of a kind while the kind is selected (its check box
+    // seen checked), null otherwise. Owned by the view; a kind selected again
+    // gets a fresh object.
+    Motion *motion(MotionKind kind) const;
+    // The density the motions are drawn with from the next paint on: the
+    // window's, 0 to 100. updateDensity() also repaints.
+    int density() const { return m_density; }
+    void setDensity(int density) { m_density = density; }
+
+    // The degree of a kind with one, taken over while the kind is checked
+    // and the degree is below the number of key positions; repaints.
+    void updateDegree(MotionKind kind, int degree);
+
+    // Unchecks the kinds drawn from key positions and "Key positions",
+    // deletes their motions, resets the camera and repaints.
     void resetKeyPositionMotions();
-    // Unchecks "Continuous motion", deletes its motion, resets the camera and
-    // repaints.
+    // Unchecks the kinds drawn from continuous positions, deletes their
+    // motions, resets the camera and repaints.
     void resetContinuousMotion();
 
     // Pushes the modelview matrix and applies the user's translation, then
@@ -61,17 +77,10 @@ public:
     void setHighlightedKeyPosition(int index);
     int highlightedKeyPosition() const { return m_highlightedKeyPosition; }
 
-    // Whether a kind is drawn. Process-wide, like the window; whenever a flag
-    // is set, its motion object exists.
-    static bool screwActive;
-    static bool bezierActive;
-    static bool approximationActive;
-    static bool interpolationActive;
-    static bool continuousActive;
-
 public Q_SLOTS:
     void updateSelectedPosition(int index);
-    void updateDensity(int);
+    // setDensity(), and a repaint.
+    void updateDensity(int density);
     void updateGLToPlot(int);
     void updateApproximationDegree(int degree);
     void updateInterpolationDegree(int degree);
@@ -93,45 +102,36 @@ protected:
     void paintGL() override;
 
 public:
-    // Camera state: view size in pixels, the last mouse press, the scene's
-    // rotation (degrees) and translation (scene units), and the
-    // magnification about the middle of the view (1 at the start and after
-    // every reset; see ViewCamera).
+    // The rest of the camera state, beside the scene's rotation, translation
+    // and zoom (ViewCamera, all reset together): view size in pixels and the
+    // last mouse press.
     int viewHeight = 0;
     int viewWidth = 0;
     int pressedButton = 0;
     QPointF lastMousePosition;
     QPointF currentMousePosition;
-    double rotationX = 0.0;
-    double rotationY = 0.0;
-    double rotationZ = 0.0;
-    double translationX = 0.0;
-    double translationY = 0.0;
-    double translationZ = 0.0;
-    double zoom = 1.0;
-
-    // One object per selected kind, owned by the view; null when unselected.
-    MScrewMotion *screwMotion = nullptr;
-    MBezierMotion *bezierMotion = nullptr;
-    MRBSplineMotion *approximationMotion = nullptr;
-    MRBSplineInterpolation *interpolationMotion = nullptr;
-    MContinuousMotion *continuousMotion = nullptr;
 
 private:
-    struct PaintSettings;
-
+    // The controls while they are current, else null.
+    ViewControls *controls() const;
     void releaseGLResources();
     void resetCamera();
-    bool setUpCamera(const PaintSettings &settings);
+    bool setUpCamera(bool captureMode);
     void restoreCamera();
-    void deleteAllMotions();
-    void takeDegree(int kind, int degree);
+    void resetKinds(MotionSource source);
+    // The continuous kind's motion while its check box is checked.
+    Motion *checkedContinuousMotion() const;
     std::vector<ScenePoint> drawnPoints() const;
-    void reportInterpolation();
+    void reportFailure(ViewControls &window);
     void drawHighlightedKeyPosition(const DualQuaternion &pose);
 
-    // The status-bar message of the interpolation's last failure, while it
-    // lasts; empty otherwise.
-    QString m_interpolationMessage;
+    ViewControls *m_controls = nullptr;
+    ViewPoses *m_poses = nullptr;
+    // By MotionKind.
+    std::vector<std::unique_ptr<Motion>> m_motions;
+    int m_density = 100;
+    // The status-bar message of a motion's last failure, while it lasts;
+    // empty otherwise.
+    QString m_failureMessage;
     int m_highlightedKeyPosition = -1;
 };

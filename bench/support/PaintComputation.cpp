@@ -1,12 +1,7 @@
 #include "bench/support/PaintComputation.h"
 
 #include "app/mainDialog.h"
-#include "motion/MBezierMotion.h"
-#include "motion/MContinuousMotion.h"
 #include "motion/MNoneMotion.h"
-#include "motion/MRBSplineInterpolation.h"
-#include "motion/MRBSplineMotion.h"
-#include "motion/MScrewMotion.h"
 #include "sensor/Sensor.h"
 #include "view/GLWidget.h"
 
@@ -30,15 +25,7 @@ namespace {
 
 } // namespace
 
-double computeMotion(MScrewMotion &motion) { return checksum(motion.prepareDrawing()); }
-
-double computeMotion(MBezierMotion &motion) { return checksum(motion.prepareDrawing()); }
-
-double computeMotion(MRBSplineMotion &motion) { return checksum(motion.prepareDrawing()); }
-
-double computeMotion(MRBSplineInterpolation &motion) { return checksum(motion.prepareDrawing()); }
-
-double computeMotion(MContinuousMotion &motion) { return checksum(motion.prepareDrawing()); }
+double computeMotion(Motion &motion) { return checksum(motion.prepareDrawing()); }
 
 double computeKeyPositions(const Motion &motion)
 {
@@ -62,21 +49,18 @@ double computePaint(Kinect::mainDialog &window)
         keyPositions.setKeyPoses(keyPoses);
         sum += computeKeyPositions(keyPositions);
     }
-    auto kind = [&](bool active, auto *motion) {
-        if (!active || !motion)
-            return;
-        motion->setKeyPoses(keyPoses);
-        if (showKeyPositions)
-            sum += computeKeyPositions(*motion);
+    for (const MotionKindInfo &kind : motionKinds()) {
+        Motion *motion = view.motion(kind.kind);
+        if (!motion)
+            continue;
+        if (kind.source == MotionSource::ContinuousPositions) {
+            motion->setKeyPoses(window.sensor->continuousPositions());
+        } else {
+            motion->setKeyPoses(keyPoses);
+            if (showKeyPositions)
+                sum += computeKeyPositions(*motion);
+        }
         sum += computeMotion(*motion);
-    };
-    kind(GLWidget::screwActive, view.screwMotion);
-    kind(GLWidget::bezierActive, view.bezierMotion);
-    kind(GLWidget::approximationActive, view.approximationMotion);
-    kind(GLWidget::interpolationActive, view.interpolationMotion);
-    if (GLWidget::continuousActive && view.continuousMotion) {
-        view.continuousMotion->setKeyPoses(window.sensor->continuousPositions());
-        sum += computeMotion(*view.continuousMotion);
     }
     return sum;
 }

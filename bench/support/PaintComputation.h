@@ -1,11 +1,6 @@
 #pragma once
 
 class Motion;
-class MScrewMotion;
-class MBezierMotion;
-class MRBSplineMotion;
-class MRBSplineInterpolation;
-class MContinuousMotion;
 
 namespace Kinect {
 class mainDialog;
@@ -21,11 +16,7 @@ namespace bench {
 // its trajectory, the trajectory points. The interpolation inverts its basis
 // matrix and solves for its control poses only when its key poses or degree
 // changed since it last did, as in a paint.
-double computeMotion(MScrewMotion &motion);
-double computeMotion(MBezierMotion &motion);
-double computeMotion(MRBSplineMotion &motion);
-double computeMotion(MRBSplineInterpolation &motion);
-double computeMotion(MContinuousMotion &motion);
+double computeMotion(Motion &motion);
 
 // What drawKeyPositions() computes: the placement matrix of every key pose.
 double computeKeyPositions(const Motion &motion);
