@@ -12,7 +12,6 @@
 #include "app/mainDialog.h"
 #include "bench/support/BenchPoses.h"
 #include "bench/support/BenchmarkMain.h"
-#include "bench/support/PolledWindow.h"
 #include "bench/support/ResultTable.h"
 #include "sensor/ColorDisplay.h"
 #include "sensor/Sensor.h"
@@ -21,9 +20,11 @@
 #include "sensor/sources/DemoOperator.h"
 #include "sensor/sources/DemoSource.h"
 #include "sensor/sources/RecordingReader.h"
-#include "sensor/sources/ScriptedSource.h"
 #include "sensor/sources/Source.h"
 #include "sensor/sources/SourceDevice.h"
+#include "testkit/BenchmarkStart.h"
+#include "testkit/ScriptedSource.h"
+#include "testkit/WindowWithSource.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -200,7 +201,7 @@ void bodyFrameInCaptureMode(benchmark::State &state)
 {
     const auto mode = CaptureMode(state.range(0));
     auto source = std::make_shared<camera::ScriptedSource>();
-    bench::PolledWindow polled(source);
+    testkit::WindowWithSource polled(source);
     Kinect::mainDialog &w = polled.window();
     if (mode == ContinuousSpatial || mode == ContinuousPlanar)
         w.continuousCaptureCheck->setChecked(true);
@@ -274,7 +275,7 @@ void recordedBodyFrame(benchmark::State &state)
         return;
     }
     auto source = std::make_shared<camera::ScriptedSource>();
-    bench::PolledWindow polled(source);
+    testkit::WindowWithSource polled(source);
     Kinect::mainDialog &w = polled.window();
     (keyPositions ? w.keyPositionCaptureCheck : w.continuousCaptureCheck)->setChecked(true);
     w.spatialCaptureCheck->setChecked(true);
@@ -372,8 +373,6 @@ BENCHMARK(colorFrameShown)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    const auto application = testkit::startApplication(argc, argv, "offscreen");
     return bench::runBenchmarks(argc, argv, "4");
 }

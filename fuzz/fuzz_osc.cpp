@@ -4,7 +4,7 @@
 // each arriving some milliseconds after the one before.
 #include "fuzz/FuzzCheck.h"
 #include "sensor/sources/OscBodyAssembler.h"
-#include "sensor/sources/OscWriter.h"
+#include "testkit/OscWriter.h"
 
 #include <cmath>
 #include <cstddef>

@@ -8,9 +8,9 @@
 #include "sensor/KinectSdk.h"
 #include "sensor/sources/Clock.h"
 #include "sensor/sources/ColorConversion.h"
-#include "sensor/sources/ScriptedSource.h"
 #include "sensor/sources/SourceDevice.h"
 #include "sensor/sources/WaitableEvent.h"
+#include "testkit/ScriptedSource.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>

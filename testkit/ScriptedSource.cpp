@@ -1,4 +1,4 @@
-#include "sensor/sources/ScriptedSource.h"
+#include "testkit/ScriptedSource.h"
 
 #include <utility>
 
