@@ -5,12 +5,12 @@
 // and never go back, finite positions, states within their enums, and a
 // message that names the input and one of its lines.
 
+#include "fuzz/BodyCheck.h"
 #include "fuzz/FuzzCheck.h"
 #include "sensor/sources/RecordingReader.h"
 
 #include <QBuffer>
 
-#include <cmath>
 
 namespace fuzz {
 
@@ -44,21 +44,7 @@ inline void checkRecording(
     FUZZ_CHECK(nextBody == recording.bodies.size(), QString::number(recording.bodies.size()));
     for (const camera::Body &body : recording.bodies) {
         FUZZ_CHECK(body.tracked, QString());
-        FUZZ_CHECK(body.handLeftState >= HandState_Unknown && body.handLeftState <= HandState_Lasso,
-            QString::number(body.handLeftState));
-        FUZZ_CHECK(
-            body.handRightState >= HandState_Unknown && body.handRightState <= HandState_Lasso,
-            QString::number(body.handRightState));
-        for (int j = 0; j < JointType_Count; ++j) {
-            const Joint &joint = body.joints[static_cast<std::size_t>(j)];
-            FUZZ_CHECK(joint.JointType == j, QString::number(j));
-            FUZZ_CHECK(std::isfinite(joint.Position.X) && std::isfinite(joint.Position.Y)
-                    && std::isfinite(joint.Position.Z),
-                QString::number(j));
-            FUZZ_CHECK(joint.TrackingState >= TrackingState_NotTracked
-                    && joint.TrackingState <= TrackingState_Tracked,
-                QString::number(joint.TrackingState));
-        }
+        checkBody(body);
     }
     if (!recording.error.isEmpty()) {
         // The line after the last one counts as where a cut-short file ends.
