@@ -300,6 +300,8 @@ void mainDialog::buildWidgetTree()
     positionRowLayout->addWidget(positionLabel);
     positionSlider = new QSlider(Qt::Horizontal, centralWidget);
     positionSlider->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // Room to pick a position even in the window's smallest size.
+    positionSlider->setMinimumWidth(120);
     positionSlider->setSingleStep(1);
     positionSlider->setEnabled(false);
     positionRowLayout->addWidget(positionSlider);
@@ -424,13 +426,15 @@ void mainDialog::buildWidgetTree()
     bottomRowLayout->addLayout(controlGridLayout);
     mainLayout->addLayout(bottomRowLayout);
 
-    // Where the window is smaller than the views and controls can be (a
-    // small screen, a large font) it scrolls; without a frame, nothing of
-    // the scroll area shows while everything fits.
+    // The window is as small as its views and controls can be, but never
+    // larger than a 1366 x 768 screen less a panel, the menu bar and a status
+    // line: with a large font, what does not fit then scrolls. Without a
+    // frame, nothing of the scroll area shows while everything fits.
     auto *scrolled = new QScrollArea(this);
     scrolled->setFrameShape(QFrame::NoFrame);
     scrolled->setWidgetResizable(true);
     scrolled->setWidget(centralWidget);
+    scrolled->setMinimumSize(centralWidget->minimumSizeHint().boundedTo(QSize(1366, 680)));
     setCentralWidget(scrolled);
 }
 

@@ -133,11 +133,12 @@ void TestMainWindow::windowGeometryAndMenu()
 }
 
 // At 1920 x 1080 the window shows everything at once, the pictures at
-// 940 x 440. On a 1366 x 768 screen less a panel the views shrink, the
-// pictures keeping their aspect, and with a usual desktop font everything
-// still shows at once; with a larger font the window scrolls. Either way
-// every control can be brought into view whole, uncovered and no smaller
-// than it asks to be.
+// 940 x 440. Its smallest size fits a 1366 x 768 screen less a panel; there
+// and at that size the views shrink, the pictures keeping their aspect, and
+// with a usual desktop font everything still shows at once, while with a
+// larger one the window scrolls. Either way every control can be brought
+// into view whole, uncovered and no smaller than its layout allows. A size
+// left invalid is the window's smallest.
 void TestMainWindow::fitsSmallScreensAndKeepsTheLargeLayout_data()
 {
     QTest::addColumn<QSize>("size");
@@ -145,7 +146,9 @@ void TestMainWindow::fitsSmallScreensAndKeepsTheLargeLayout_data()
     QTest::addColumn<bool>("allShown");
     QTest::newRow("1920 x 1080") << QSize(1920, 1080) << 0 << true;
     QTest::newRow("1366 x 740, desktop font") << QSize(1366, 740) << 10 << true;
-    QTest::newRow("1366 x 740, platform font") << QSize(1366, 740) << 0 << false;
+    QTest::newRow("1366 x 740, large platform font") << QSize(1366, 740) << 0 << false;
+    QTest::newRow("smallest, desktop font") << QSize() << 10 << true;
+    QTest::newRow("smallest, large platform font") << QSize() << 0 << false;
 }
 
 void TestMainWindow::fitsSmallScreensAndKeepsTheLargeLayout()
@@ -171,6 +174,8 @@ void TestMainWindow::fitsSmallScreensAndKeepsTheLargeLayout()
     const QSize minimum = window->minimumSizeHint().expandedTo(window->minimumSize());
     QVERIFY2(minimum.width() <= 1366 && minimum.height() <= 740,
         qPrintable(QStringLiteral("%1 x %2").arg(minimum.width()).arg(minimum.height())));
+    if (!size.isValid())
+        size = minimum;
     window->resize(size);
     QTRY_COMPARE(window->size(), size);
     auto *scrolled = qobject_cast<QScrollArea *>(window->QMainWindow::centralWidget());
