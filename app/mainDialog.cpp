@@ -7,6 +7,7 @@
 #include "app/MotionExportCommand.h"
 #include "app/MotionExportDialog.h"
 #include "app/SessionJournal.h"
+#include "app/ViewCell.h"
 #include "app/ViewWindowAdapter.h"
 #include "motion/Motion.h"
 #include "sensor/PollingThreads.h"
@@ -80,13 +81,23 @@ namespace {
         // be composed anew through OpenGL 60 times a second.
         label->setAttribute(Qt::WA_DontCreateNativeAncestors);
         label->setAttribute(Qt::WA_NativeWindow);
+        // The label takes the view's size whatever picture it holds, so that
+        // the next picture is made for a view that shrank; a picture larger
+        // than the view shows its top left, where the skeleton is drawn.
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         area->setWidget(label);
         area->setWidgetResizable(true);
         area->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-        area->setMinimumSize(940, 440);
-        area->setMaximumSize(940, 440);
         return area;
     }
+
+    // The views are 940 x 440 where the screen has room. On a 1366 x 768
+    // screen they shrink: the pictures to as little as half that size, the
+    // 3D view narrower still, beside the controls.
+    constexpr QSize naturalViewSize(940, 440);
+    constexpr QSize smallestPictureSize(470, 220);
+    constexpr QSize smallestSceneSize(400, 220);
 
     QGroupBox *controlGroup(QWidget *parent, const QString &title)
     {
@@ -270,10 +281,12 @@ void mainDialog::buildWidgetTree()
     topRowLayout->setSpacing(6);
     colorLabel = new QLabel(centralWidget);
     colorScrollArea = pictureScrollArea(centralWidget, colorLabel);
-    topRowLayout->addWidget(colorScrollArea);
+    topRowLayout->addWidget(new ViewCell(colorScrollArea, naturalViewSize, smallestPictureSize,
+        ViewCell::KeepAspect, centralWidget));
     skeletonLabel = new QLabel(centralWidget);
     skeletonScrollArea = pictureScrollArea(centralWidget, skeletonLabel);
-    topRowLayout->addWidget(skeletonScrollArea);
+    topRowLayout->addWidget(new ViewCell(skeletonScrollArea, naturalViewSize, smallestPictureSize,
+        ViewCell::KeepAspect, centralWidget));
     mainLayout->addLayout(topRowLayout);
 
     // Bottom row: the 3D view with its position row, then the control grid.
@@ -286,14 +299,16 @@ void mainDialog::buildWidgetTree()
     glScrollArea->setWidget(glWidget);
     glScrollArea->setWidgetResizable(true);
     glScrollArea->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-    glScrollArea->setMinimumSize(940, 440);
-    leftColumnLayout->addWidget(glScrollArea);
+    leftColumnLayout->addWidget(new ViewCell(
+        glScrollArea, naturalViewSize, smallestSceneSize, ViewCell::Fill, centralWidget));
 
     positionRowLayout = new QHBoxLayout();
     positionLabel = preferredLabel(centralWidget, QStringLiteral("Select Position"));
     positionRowLayout->addWidget(positionLabel);
     positionSlider = new QSlider(Qt::Horizontal, centralWidget);
     positionSlider->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // Room to pick a position even in the window's smallest size.
+    positionSlider->setMinimumWidth(120);
     positionSlider->setSingleStep(1);
     positionSlider->setEnabled(false);
     positionRowLayout->addWidget(positionSlider);
@@ -443,7 +458,16 @@ void mainDialog::buildWidgetTree()
     bottomRowLayout->addLayout(controlGridLayout);
     mainLayout->addLayout(bottomRowLayout);
 
-    setCentralWidget(centralWidget);
+    // The window is as small as its views and controls can be, but never
+    // larger than a 1366 x 768 screen less a panel, the menu bar and a status
+    // line: with a large font, what does not fit then scrolls. Without a
+    // frame, nothing of the scroll area shows while everything fits.
+    auto *scrolled = new QScrollArea(this);
+    scrolled->setFrameShape(QFrame::NoFrame);
+    scrolled->setWidgetResizable(true);
+    scrolled->setWidget(centralWidget);
+    scrolled->setMinimumSize(centralWidget->minimumSizeHint().boundedTo(QSize(1366, 680)));
+    setCentralWidget(scrolled);
 }
 
 void mainDialog::makeConnections()

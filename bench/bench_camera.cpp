@@ -12,7 +12,6 @@
 #include "app/mainDialog.h"
 #include "bench/support/BenchPoses.h"
 #include "bench/support/BenchmarkMain.h"
-#include "bench/support/PolledWindow.h"
 #include "bench/support/ResultTable.h"
 #include "sensor/ColorDisplay.h"
 #include "sensor/Sensor.h"
@@ -21,9 +20,11 @@
 #include "sensor/sources/DemoOperator.h"
 #include "sensor/sources/DemoSource.h"
 #include "sensor/sources/RecordingReader.h"
-#include "sensor/sources/ScriptedSource.h"
 #include "sensor/sources/Source.h"
 #include "sensor/sources/SourceDevice.h"
+#include "testkit/BenchmarkStart.h"
+#include "testkit/ScriptedSource.h"
+#include "testkit/WindowWithSource.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -45,36 +46,44 @@ constexpr std::chrono::nanoseconds framePeriod(1000000000 / 30 + 1);
 // nothing new: one empty look per camera frame.
 constexpr double emptyLooksPerSecond = bench::cameraHz;
 
+// Labels a benchmark whose cost is paid once a camera frame.
+void paidPerCameraFrame(benchmark::State &state, const std::string &label)
+{
+    state.SetLabel(label);
+    state.counters["hz"] = bench::cameraHz;
+}
+
+// The demo camera on a stepped clock, opened.
+struct OpenedDemo {
+    camera::SteppedClock clock;
+    camera::DemoSource source { clock.clock() };
+    OpenedDemo() { source.open(); }
+};
+
 void demoColorFrame(benchmark::State &state)
 {
-    camera::SteppedClock clock;
-    camera::DemoSource source(clock.clock());
-    source.open();
+    OpenedDemo demo;
     camera::ColorImage image;
     std::int64_t index = 0;
     for (auto _ : state) {
-        source.colorFrame(index, image);
+        demo.source.colorFrame(index, image);
         benchmark::DoNotOptimize(image.bytes.data());
         index = (index + 7) % 1620;
     }
-    state.SetLabel("Demo source: render one colour frame (YUY2, 1920 x 1080)");
-    state.counters["hz"] = bench::cameraHz;
+    paidPerCameraFrame(state, "Demo source: render one colour frame (YUY2, 1920 x 1080)");
 }
 BENCHMARK(demoColorFrame)->Unit(benchmark::kMillisecond);
 
 void demoBodyFrame(benchmark::State &state)
 {
-    camera::SteppedClock clock;
-    camera::DemoSource source(clock.clock());
-    source.open();
+    OpenedDemo demo;
     camera::BodyFrame frame;
     std::int64_t index = 0;
     for (auto _ : state) {
-        source.bodyFrame(index++, frame);
+        demo.source.bodyFrame(index++, frame);
         benchmark::DoNotOptimize(frame.bodies[0].joints[0].Position.X);
     }
-    state.SetLabel("Demo source: make one body frame");
-    state.counters["hz"] = bench::cameraHz;
+    paidPerCameraFrame(state, "Demo source: make one body frame");
 }
 BENCHMARK(demoBodyFrame)->Unit(benchmark::kMicrosecond);
 
@@ -86,8 +95,7 @@ void yuy2ToBgra(benchmark::State &state)
         camera::convertYuy2(yuy2.data(), colorFrameWidth, colorFrameHeight, bgra.data(), false);
         benchmark::DoNotOptimize(bgra.data());
     }
-    state.SetLabel("YUY2 to BGRA conversion alone, 1920 x 1080");
-    state.counters["hz"] = bench::cameraHz;
+    paidPerCameraFrame(state, "YUY2 to BGRA conversion alone, 1920 x 1080");
 }
 BENCHMARK(yuy2ToBgra)->Unit(benchmark::kMillisecond);
 
@@ -95,20 +103,18 @@ BENCHMARK(yuy2ToBgra)->Unit(benchmark::kMillisecond);
 // colour view shows from YUY2 and scale them to its size in one pass.
 void colorPictureFromYuy2(benchmark::State &state)
 {
-    camera::SteppedClock clock;
-    camera::DemoSource source(clock.clock());
-    source.open();
+    OpenedDemo demo;
     camera::ColorImage image;
-    source.colorFrame(300, image);
+    demo.source.colorFrame(300, image);
     Kinect::ColorFrameScaler scaler;
     for (auto _ : state) {
         QImage picture = scaler.scaled(
             image.bytes.data(), ColorImageFormat_Yuy2, image.width, image.height, QSize(938, 438));
         benchmark::DoNotOptimize(picture.constBits());
     }
-    state.SetLabel("Colour thread: one YUY2 frame to a 938 x 438 picture (the shown pixels "
-                   "converted and scaled in one pass)");
-    state.counters["hz"] = bench::cameraHz;
+    paidPerCameraFrame(state,
+        "Colour thread: one YUY2 frame to a 938 x 438 picture (the shown pixels "
+        "converted and scaled in one pass)");
 }
 BENCHMARK(colorPictureFromYuy2)->Unit(benchmark::kMillisecond);
 
@@ -159,9 +165,8 @@ void sensorColorFrame(benchmark::State &state)
         demo.clock.advance(framePeriod);
         demo.sensor.updateColorFrame();
     }
-    state.SetLabel("Sensor: one demo colour frame shown (render, YUY2 conversion, scaling, "
-                   "pixmap)");
-    state.counters["hz"] = bench::cameraHz;
+    paidPerCameraFrame(
+        state, "Sensor: one demo colour frame shown (render, YUY2 conversion, scaling, pixmap)");
 }
 BENCHMARK(sensorColorFrame)->Unit(benchmark::kMillisecond);
 
@@ -172,8 +177,7 @@ void sensorSkeletonFrame(benchmark::State &state)
         demo.clock.advance(framePeriod);
         demo.sensor.updateSkeletonFrame();
     }
-    state.SetLabel("Sensor: one demo body frame without a window (skeleton view only)");
-    state.counters["hz"] = bench::cameraHz;
+    paidPerCameraFrame(state, "Sensor: one demo body frame without a window (skeleton view only)");
 }
 BENCHMARK(sensorSkeletonFrame)->Unit(benchmark::kMicrosecond);
 
@@ -200,7 +204,7 @@ void bodyFrameInCaptureMode(benchmark::State &state)
 {
     const auto mode = CaptureMode(state.range(0));
     auto source = std::make_shared<camera::ScriptedSource>();
-    bench::PolledWindow polled(source);
+    testkit::WindowWithSource polled(source);
     Kinect::mainDialog &w = polled.window();
     if (mode == ContinuousSpatial || mode == ContinuousPlanar)
         w.continuousCaptureCheck->setChecked(true);
@@ -225,8 +229,7 @@ void bodyFrameInCaptureMode(benchmark::State &state)
     }
     static const char *const names[] = { "not recording", "continuous, spatial",
         "continuous, planar", "key positions, spatial", "key positions, planar" };
-    state.SetLabel(std::string("Capture: one body frame, ") + names[mode]);
-    state.counters["hz"] = bench::cameraHz;
+    paidPerCameraFrame(state, std::string("Capture: one body frame, ") + names[mode]);
 }
 BENCHMARK(bodyFrameInCaptureMode)
     ->DenseRange(NotRecording, KeyPlanar)
@@ -274,7 +277,7 @@ void recordedBodyFrame(benchmark::State &state)
         return;
     }
     auto source = std::make_shared<camera::ScriptedSource>();
-    bench::PolledWindow polled(source);
+    testkit::WindowWithSource polled(source);
     Kinect::mainDialog &w = polled.window();
     (keyPositions ? w.keyPositionCaptureCheck : w.continuousCaptureCheck)->setChecked(true);
     w.spatialCaptureCheck->setChecked(true);
@@ -285,10 +288,10 @@ void recordedBodyFrame(benchmark::State &state)
         w.sensor->updateSkeletonFrame();
         i = (i + 1) % frames.size();
     }
-    state.SetLabel(std::string("Capture: one recorded body frame (") + std::to_string(files.size())
-        + " recordings, " + std::to_string(frames.size()) + " frames), "
-        + (keyPositions ? "key positions" : "continuous") + ", spatial");
-    state.counters["hz"] = bench::cameraHz;
+    paidPerCameraFrame(state,
+        std::string("Capture: one recorded body frame (") + std::to_string(files.size())
+            + " recordings, " + std::to_string(frames.size()) + " frames), "
+            + (keyPositions ? "key positions" : "continuous") + ", spatial");
 }
 BENCHMARK(recordedBodyFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
@@ -358,10 +361,10 @@ void colorFrameShown(benchmark::State &state)
     Kinect::Sensor sensor(&colorLabel, &skeletonLabel);
     for (auto _ : state)
         sensor.updateColorFrame();
-    state.SetLabel(std::string("Colour view: one 1920 x 1080 frame shown from ")
-        + (format == ColorImageFormat_Bgra ? "BGRA (scaling, pixmap)"
-                                           : "YUY2 (conversion, scaling, pixmap)"));
-    state.counters["hz"] = bench::cameraHz;
+    paidPerCameraFrame(state,
+        std::string("Colour view: one 1920 x 1080 frame shown from ")
+            + (format == ColorImageFormat_Bgra ? "BGRA (scaling, pixmap)"
+                                               : "YUY2 (conversion, scaling, pixmap)"));
 }
 BENCHMARK(colorFrameShown)
     ->Arg(ColorImageFormat_Bgra)
@@ -372,8 +375,6 @@ BENCHMARK(colorFrameShown)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    const auto application = testkit::startApplication(argc, argv, "offscreen");
     return bench::runBenchmarks(argc, argv, "4");
 }

@@ -21,6 +21,7 @@
 #include "bench/support/ResultTable.h"
 #include "bench/support/Stopwatch.h"
 #include "sensor/Sensor.h"
+#include "testkit/BenchmarkStart.h"
 
 #include <QApplication>
 #include <QDir>
@@ -318,10 +319,8 @@ void hourSizes(const std::vector<DualQuaternion> &poses)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    const int runSeconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+    const auto application = testkit::startApplication(argc, argv, "offscreen");
+    const int runSeconds = testkit::secondsArgument(argc, argv, 1, 1, 30);
     const std::vector<DualQuaternion> poses = bench::sweptKeyPoses(1000);
 
     std::cerr << "journal: cost per second of capture\n";

@@ -25,7 +25,10 @@
 #include "sensor/Sensor.h"
 #include "sensor/sources/DemoOperator.h"
 #include "sensor/sources/DemoSource.h"
-#include "sensor/sources/ReplaySource.h"
+#include "testkit/BenchmarkStart.h"
+#include "testkit/ReplayFromGo.h"
+#include "testkit/WatchedSource.h"
+#include "testkit/WindowWithSource.h"
 #include "view/GLWidget.h"
 
 #include <QApplication>
@@ -39,147 +42,43 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <functional>
 #include <iostream>
-#include <mutex>
 #include <string>
 
 using bench::Row;
 
 namespace {
 
-double nowSeconds()
+double secondsOf(std::chrono::steady_clock::time_point at)
 {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    return std::chrono::duration<double>(at.time_since_epoch()).count();
 }
 
-// A body frame as the skeleton thread took it.
+double nowSeconds() { return secondsOf(std::chrono::steady_clock::now()); }
+
+// The demo camera, noting on the skeleton thread which body frames it hands
+// out and when each was taken.
+using TimedDemoSource = camera::WatchedSource<camera::DemoSource>;
+
+// A body frame as the skeleton thread took it: when it fell due on the demo
+// clock, and when it was taken.
 struct Taken {
     std::int64_t index;
     double due;
     double taken;
 };
 
-// The demo camera, noting on the skeleton thread which body frames it hands
-// out, when each fell due and when it was taken.
-class TimedDemoSource : public camera::Source {
-public:
-    bool open() override
-    {
-        const bool opened = m_demo.open();
-        m_openedAt = nowSeconds();
-        return opened;
-    }
-    void close() override { m_demo.close(); }
-    std::int64_t latestBodyFrame() override
-    {
-        const std::int64_t latest = m_demo.latestBodyFrame();
-        m_latestDue = std::max<std::int64_t>(m_latestDue, latest);
-        return latest;
-    }
-    void bodyFrame(std::int64_t index, camera::BodyFrame &frame) override
-    {
-        m_demo.bodyFrame(index, frame);
-        const double now = nowSeconds();
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_taken.push_back(Taken { index, dueAt(index), now });
-    }
-    std::chrono::nanoseconds timeToNextBodyFrame() override { return m_demo.timeToNextBodyFrame(); }
-    std::int64_t latestColorFrame() override { return m_demo.latestColorFrame(); }
-    void colorFrame(std::int64_t index, camera::ColorImage &image) override
-    {
-        m_demo.colorFrame(index, image);
-    }
-    std::chrono::nanoseconds timeToNextColorFrame() override
-    {
-        return m_demo.timeToNextColorFrame();
-    }
-
-    double openedAt() const { return m_openedAt; }
-    std::int64_t latestDue() const { return m_latestDue; }
-    std::vector<Taken> taken()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_taken;
-    }
-
-private:
-    double dueAt(std::int64_t index) const
-    {
-        return m_openedAt + double(index) / camera::DemoOperator::framesPerSecond;
-    }
-
-    camera::DemoSource m_demo;
-    double m_openedAt = 0.0;
-    std::atomic<std::int64_t> m_latestDue { -1 };
-    std::mutex m_mutex;
-    std::vector<Taken> m_taken;
-};
-
-// A recording replayed at its pace from go() on, rather than from when the
-// sensor opens the camera.
-class ReplayFromGo : public camera::Source {
-public:
-    explicit ReplayFromGo(const QString &path)
-        : m_replay(path)
-    {
-    }
-    bool load()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_replay.open() && !m_replay.recording().frames.empty();
-    }
-    void go()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_going = m_replay.open();
-        }
-        bodyFrameArrived();
-    }
-    bool played()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_going && m_replay.timeToNextBodyFrame() == noFrameDue;
-    }
-    int frameCount() const { return int(m_replay.recording().frames.size()); }
-    double seconds() const
-    {
-        return double(m_replay.recording().frames.back().dueNanoseconds) * 1e-9;
-    }
-
-    bool open() override { return true; }
-    std::int64_t latestBodyFrame() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_going ? m_replay.latestBodyFrame() : -1;
-    }
-    void bodyFrame(std::int64_t index, camera::BodyFrame &frame) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_replay.bodyFrame(index, frame);
-        ++m_taken;
-    }
-    int taken()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_taken;
-    }
-    std::chrono::nanoseconds timeToNextBodyFrame() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_going ? m_replay.timeToNextBodyFrame() : noFrameDue;
-    }
-
-private:
-    std::mutex m_mutex;
-    camera::ReplaySource m_replay;
-    bool m_going = false;
-    int m_taken = 0;
-};
+std::vector<Taken> takenFrames(TimedDemoSource &source)
+{
+    const double openedAt = secondsOf(source.openedAt());
+    std::vector<Taken> frames;
+    for (const camera::TakenFrame &t : source.taken())
+        frames.push_back(Taken { t.index,
+            openedAt + double(t.index) / camera::DemoOperator::framesPerSecond, secondsOf(t.at) });
+    return frames;
+}
 
 std::string framesOf(double seconds)
 {
@@ -204,11 +103,8 @@ protected:
 bool demoRun(int seconds)
 {
     auto source = std::make_shared<TimedDemoSource>();
-    camera::ScopedSource installed(source);
-    Kinect::stillFrameCount = 0;
-    Kinect::gestureLatch = 0;
-    Kinect::mainDialog window;
-    mainDialogInstance = &window;
+    testkit::WindowWithSource shown(source, testkit::WindowWithSource::Running);
+    Kinect::mainDialog &window = shown.window();
     window.continuousCaptureCheck->setChecked(true);
     window.spatialCaptureCheck->setChecked(true);
     window.showMaximized();
@@ -230,7 +126,7 @@ bool demoRun(int seconds)
         const int poses = window.sensor->continuousPositionCount();
         if (poses > shownPoses) {
             std::vector<Taken> recorded;
-            for (const Taken &t : source->taken()) {
+            for (const Taken &t : takenFrames(*source)) {
                 if (t.index >= DemoOperator::leftHandClosesAt)
                     recorded.push_back(t);
             }
@@ -251,11 +147,10 @@ bool demoRun(int seconds)
     const double cpuBefore = bench::cpuSeconds(getpid());
     const double wallBefore = nowSeconds();
     const int remaining
-        = std::max(1000, int((source->openedAt() + seconds - nowSeconds()) * 1000.0));
+        = std::max(1000, int((secondsOf(source->openedAt()) + seconds - nowSeconds()) * 1000.0));
     QTimer::singleShot(remaining, qApp, &QApplication::quit);
     qApp->exec();
     const double cpuShare = (bench::cpuSeconds(getpid()) - cpuBefore) / (nowSeconds() - wallBefore);
-    mainDialogInstance = nullptr;
 
     if (latencies.empty()) {
         std::cerr << "drive_latency: no pose was captured and shown\n";
@@ -284,7 +179,7 @@ bool demoRun(int seconds)
     // Frames taken but still queued when the run ends are not lost: they
     // are counted as taken.
     std::int64_t taken = 0;
-    for (const Taken &t : source->taken())
+    for (const camera::TakenFrame &t : source->taken())
         taken += t.index >= DemoOperator::leftHandClosesAt && t.index <= lastRecorded;
     const std::int64_t dropped = std::max<std::int64_t>(0, dueWhileRecording - taken);
     bench::printRow(Row { "6", "Body frames taken by the skeleton thread while recording",
@@ -341,18 +236,14 @@ bool replayRuns()
     int allFrames = 0;
     int allLost = 0;
     for (const QString &file : files) {
-        auto source = std::make_shared<ReplayFromGo>(file);
+        auto source = std::make_shared<camera::ReplayFromGo>(file);
         if (!source->load()) {
             std::cerr << "drive_latency: cannot replay " << file.toStdString() << '\n';
             return false;
         }
-        camera::ScopedSource installed(source);
-        Kinect::stillFrameCount = 0;
-        Kinect::gestureLatch = 0;
-        Kinect::mainDialog window;
-        mainDialogInstance = &window;
-        window.showMaximized();
-        if (!QTest::qWaitForWindowExposed(&window, 10000))
+        testkit::WindowWithSource shown(source, testkit::WindowWithSource::Running);
+        Kinect::mainDialog &window = shown.window();
+        if (!shown.showAndWait())
             return false;
         for (int k = 0; k < 20; ++k)
             window.sensor->addKeyPosition(keyPose(k));
@@ -376,11 +267,14 @@ bool replayRuns()
         source->go();
         QElapsedTimer waited;
         waited.start();
-        const int frames = source->frameCount();
+        const int frames = int(source->recording().frames.size());
+        const double seconds = double(source->recording().frames.back().dueNanoseconds) * 1e-9;
         // Played to the end, and everything taken processed.
-        while (!(source->played() && window.sensor->continuousPositionCount() >= source->taken())
-            && waited.elapsed() < qint64(source->seconds() * 1000.0) + 60000)
+        while (!(source->played()
+                   && window.sensor->continuousPositionCount() >= int(source->taken().size()))
+            && waited.elapsed() < qint64(seconds * 1000.0) + 60000)
             QTest::qWait(20);
+        const int taken = int(source->taken().size());
         const int poses = window.sensor->continuousPositionCount();
         const int lost = frames - poses;
         allFrames += frames;
@@ -389,12 +283,10 @@ bool replayRuns()
             "Replay of " + QFileInfo(file).fileName().toStdString() + " (" + std::to_string(frames)
                 + " frames) into continuous capture " + scene,
             std::to_string(lost) + " frames lost",
-            std::to_string(frames - source->taken()) + " never taken, "
-                + std::to_string(source->taken() - poses) + " taken but not captured; "
-                + std::to_string(paints.size()) + " paints, median "
+            std::to_string(frames - taken) + " never taken, " + std::to_string(taken - poses)
+                + " taken but not captured; " + std::to_string(paints.size()) + " paints, median "
                 + bench::formatDuration(bench::median(paints)),
             "" });
-        mainDialogInstance = nullptr;
     }
     bench::printRow(Row { "6", "Replay of all recordings, " + scene,
         std::to_string(allLost) + " of " + std::to_string(allFrames) + " frames lost", "", "" });
@@ -405,10 +297,8 @@ bool replayRuns()
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication application(argc, argv);
-    const int seconds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 30;
+    const auto application = testkit::startApplication(argc, argv, "xcb");
+    const int seconds = testkit::secondsArgument(argc, argv, 1, 5, 30);
     bool ok = demoRun(seconds);
     ok = replayRuns() && ok;
     return ok ? 0 : 1;

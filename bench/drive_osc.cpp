@@ -17,8 +17,11 @@
 #include "bench/support/ResultTable.h"
 #include "sensor/sources/DemoOperator.h"
 #include "sensor/sources/OscSource.h"
-#include "sensor/sources/OscWriter.h"
 #include "sensor/sources/SourceDevice.h"
+#include "testkit/BenchmarkStart.h"
+#include "testkit/OscWriter.h"
+#include "testkit/WatchedSource.h"
+#include "testkit/WindowWithSource.h"
 #include "view/GLWidget.h"
 
 #include <QApplication>
@@ -32,7 +35,6 @@
 #include <cmath>
 #include <cstring>
 #include <iostream>
-#include <mutex>
 #include <random>
 #include <thread>
 
@@ -66,44 +68,29 @@ int frameNumberOf(const camera::Body &body)
     return int(std::lround((body.joints[JointType_FootLeft].Position.Z - 3.0f) * 4096.0f));
 }
 
-// The OSC source, noting when the sensor takes each frame and whether it
-// came whole.
-class TimedOscSource : public camera::OscSource {
-public:
-    using OscSource::OscSource;
+// What is noted of each frame the sensor takes: the camera frame it was
+// sent as, how many bodies it holds (all of them when it came whole), and
+// when it was taken.
+struct Taken {
+    int frame = -1;
+    int bodies = 0;
+    Clock::time_point at;
 
-    struct Taken {
-        int frame;
-        int bodies;
-        Clock::time_point at;
-    };
-
-    void bodyFrame(std::int64_t index, camera::BodyFrame &frame) override
+    static Taken of(std::int64_t, const camera::BodyFrame &frame, Clock::time_point at)
     {
-        OscSource::bodyFrame(index, frame);
-        const auto at = Clock::now();
-        int count = 0;
-        int number = -1;
+        Taken taken;
+        taken.at = at;
         for (const camera::Body &body : frame.bodies) {
             if (body.tracked) {
-                ++count;
-                number = frameNumberOf(body);
+                ++taken.bodies;
+                taken.frame = frameNumberOf(body);
             }
         }
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_taken.push_back(Taken { number, count, at });
+        return taken;
     }
-
-    std::vector<Taken> taken()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_taken;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<Taken> m_taken;
 };
+
+using TimedOscSource = camera::WatchedSource<camera::OscSource, Taken>;
 
 // Counts the receiver's report lines and the packets they name.
 struct Reports {
@@ -228,21 +215,17 @@ void runUntil(const std::function<bool()> &done, double limitSeconds)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication application(argc, argv);
-    const int seconds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 60;
+    const auto application = testkit::startApplication(argc, argv, "xcb");
+    const int seconds = testkit::secondsArgument(argc, argv, 1, 5, 60);
     const int frames = seconds * 30;
     Reports::previous = qInstallMessageHandler(Reports::handler);
 
     camera::OscEndpoint endpoint;
     endpoint.port = 0;
     auto source = std::make_shared<TimedOscSource>(endpoint);
-    camera::ScopedSource installed(source);
-    Kinect::mainDialog window;
-    mainDialogInstance = &window;
-    window.showMaximized();
-    if (!QTest::qWaitForWindowExposed(&window, 10000)) {
+    testkit::WindowWithSource shown(source, testkit::WindowWithSource::Running);
+    Kinect::mainDialog &window = shown.window();
+    if (!shown.showAndWait()) {
         std::cerr << "drive_osc: the window did not appear\n";
         return 1;
     }
@@ -261,15 +244,15 @@ int main(int argc, char **argv)
     });
     std::cerr << "drive_osc: streaming " << frames << " frames of " << bodies << " bodies\n";
     runUntil(
-        [&] { return streamDone.load() && int(source->taken().size()) >= frames; }, seconds + 30.0);
+        [&] { return streamDone.load() && source->bodyFramesTaken >= frames; }, seconds + 30.0);
     sender.join();
     QTest::qWait(500);
 
-    const std::vector<TimedOscSource::Taken> taken = source->taken();
+    const std::vector<Taken> taken = source->taken();
     std::vector<bool> seen(static_cast<std::size_t>(frames), false);
     int whole = 0;
     std::vector<double> latencies;
-    for (const TimedOscSource::Taken &t : taken) {
+    for (const Taken &t : taken) {
         if (t.frame < 0 || t.frame >= frames || seen[std::size_t(t.frame)])
             continue;
         seen[std::size_t(t.frame)] = true;
@@ -375,6 +358,5 @@ int main(int argc, char **argv)
         "no crash; " + std::to_string(Reports::malformed.load() - malformedBefore)
             + " of 100,000 counted as malformed by the receiver, in "
             + std::to_string(Reports::lines.load() - linesBefore) + " report lines" });
-    mainDialogInstance = nullptr;
     return 0;
 }

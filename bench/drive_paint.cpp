@@ -20,12 +20,13 @@
 #include "app/mainDialog.h"
 #include "bench/support/BenchPoses.h"
 #include "bench/support/PaintComputation.h"
-#include "bench/support/PolledWindow.h"
 #include "bench/support/ProcessStats.h"
 #include "bench/support/ResultTable.h"
 #include "bench/support/Stopwatch.h"
 #include "sensor/Sensor.h"
-#include "sensor/sources/ScriptedSource.h"
+#include "testkit/BenchmarkStart.h"
+#include "testkit/ScriptedSource.h"
+#include "testkit/WindowWithSource.h"
 #include "view/GLWidget.h"
 #include "view/PoseGeometry.h"
 
@@ -83,7 +84,7 @@ int printMachine()
         "1-minute load average " + bench::formatNumber(m.loadAverage, 2) + " at the start" });
 
     auto source = std::make_shared<camera::ScriptedSource>();
-    bench::PolledWindow polled(source);
+    testkit::WindowWithSource polled(source);
     if (!polled.showAndWait()) {
         std::cerr << "drive_paint: the window did not show\n";
         return 1;
@@ -167,7 +168,7 @@ void printFigure(const std::string &what, const PaintFigure &figure, bool exact)
 
 bool emptyView()
 {
-    bench::PolledWindow polled(std::make_shared<camera::ScriptedSource>());
+    testkit::WindowWithSource polled(std::make_shared<camera::ScriptedSource>());
     if (!polled.showAndWait())
         return false;
     Kinect::mainDialog &w = polled.window();
@@ -189,7 +190,7 @@ struct ExactGeometry {
 bool keyPositionScene(int n, bool exact)
 {
     const ExactGeometry geometry(exact);
-    bench::PolledWindow polled(std::make_shared<camera::ScriptedSource>());
+    testkit::WindowWithSource polled(std::make_shared<camera::ScriptedSource>());
     if (!polled.showAndWait())
         return false;
     Kinect::mainDialog &w = polled.window();
@@ -217,7 +218,7 @@ bool continuousScene(const std::vector<int> &counts, bool exact)
 {
     const ExactGeometry geometry(exact);
     auto source = std::make_shared<camera::ScriptedSource>();
-    bench::PolledWindow polled(source);
+    testkit::WindowWithSource polled(source);
     if (!polled.showAndWait())
         return false;
     Kinect::mainDialog &w = polled.window();
@@ -244,13 +245,11 @@ bool continuousScene(const std::vector<int> &counts, bool exact)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication application(argc, argv);
+    const auto application = testkit::startApplication(argc, argv, "xcb");
     if (argc > 1 && std::strcmp(argv[1], "--machine") == 0)
         return printMachine();
 
-    QStringList scenes = application.arguments().mid(1);
+    QStringList scenes = application->arguments().mid(1);
     if (scenes.isEmpty())
         scenes = QStringList { "empty", "keys:10", "keys:50", "keys:200", "keys:200:exact",
             "continuous:1000,5000,20000", "continuous:5000:exact" };

@@ -10,11 +10,12 @@
 
 #include "app/mainDialog.h"
 #include "bench/support/BenchPoses.h"
-#include "bench/support/PolledWindow.h"
 #include "bench/support/ProcessStats.h"
 #include "bench/support/ResultTable.h"
 #include "sensor/Sensor.h"
-#include "sensor/sources/ScriptedSource.h"
+#include "testkit/BenchmarkStart.h"
+#include "testkit/ScriptedSource.h"
+#include "testkit/WindowWithSource.h"
 #include "view/GLWidget.h"
 
 #include <QApplication>
@@ -127,7 +128,7 @@ bool measureProgram(const QString &program, const QString &camera, int seconds)
 bool measureCapturedPoses()
 {
     auto source = std::make_shared<camera::ScriptedSource>();
-    bench::PolledWindow polled(source);
+    testkit::WindowWithSource polled(source);
     if (!polled.showAndWait())
         return false;
     Kinect::mainDialog &w = polled.window();
@@ -164,15 +165,13 @@ bool measureCapturedPoses()
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    QApplication application(argc, argv);
+    const auto application = testkit::startApplication(argc, argv, "xcb");
     if (argc < 2) {
         std::cerr << "usage: drive_running PATH-TO-HANDMOTION [SECONDS]\n";
         return 2;
     }
     const QString program = QString::fromLocal8Bit(argv[1]);
-    const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 30;
+    const int seconds = testkit::secondsArgument(argc, argv, 2, 1, 30);
     bool ok = measureProgram(program, "none", seconds);
     ok = measureProgram(program, "demo", seconds) && ok;
     ok = measureCapturedPoses() && ok;

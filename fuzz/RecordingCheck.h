@@ -5,12 +5,11 @@
 // and never go back, finite positions, states within their enums, and a
 // message that names the input and one of its lines.
 
+#include "fuzz/BodyCheck.h"
 #include "fuzz/FuzzCheck.h"
 #include "sensor/sources/RecordingReader.h"
 
 #include <QBuffer>
-
-#include <cmath>
 
 namespace fuzz {
 
@@ -39,8 +38,8 @@ inline void checkRecording(
         FUZZ_CHECK(static_cast<std::size_t>(frame.firstBody) == nextBody, where);
         // Each body in a slot of its own.
         bool taken[BODY_COUNT] = {};
-        for (int b = 0; b < frame.bodyCount && frame.firstBody + b < int(recording.bodySlots.size());
-             ++b) {
+        for (int b = 0;
+             b < frame.bodyCount && frame.firstBody + b < int(recording.bodySlots.size()); ++b) {
             const int slot = recording.bodySlots[std::size_t(frame.firstBody + b)];
             FUZZ_CHECK(slot >= 0 && slot < BODY_COUNT && !taken[slot], where);
             taken[slot] = true;
@@ -50,26 +49,11 @@ inline void checkRecording(
         previousDue = frame.dueNanoseconds;
     }
     FUZZ_CHECK(nextBody == recording.bodies.size(), QString::number(recording.bodies.size()));
-    FUZZ_CHECK(
-        recording.bodySlots.size() == recording.bodies.size(), QString::number(recording.bodySlots.size()));
+    FUZZ_CHECK(recording.bodySlots.size() == recording.bodies.size(),
+        QString::number(recording.bodySlots.size()));
     for (const camera::Body &body : recording.bodies) {
         FUZZ_CHECK(body.tracked, QString());
-        FUZZ_CHECK(body.handLeftState >= HandState_Unknown && body.handLeftState <= HandState_Lasso,
-            QString::number(body.handLeftState));
-        FUZZ_CHECK(
-            body.handRightState >= HandState_Unknown && body.handRightState <= HandState_Lasso,
-            QString::number(body.handRightState));
-        for (int j = 0; j < JointType_Count; ++j) {
-            const Joint &joint = body.joints[static_cast<std::size_t>(j)];
-            FUZZ_CHECK(joint.JointType == j, QString::number(j));
-            FUZZ_CHECK(joint.TrackingState == TrackingState_NotTracked
-                    || (std::isfinite(joint.Position.X) && std::isfinite(joint.Position.Y)
-                        && std::isfinite(joint.Position.Z)),
-                QString::number(j));
-            FUZZ_CHECK(joint.TrackingState >= TrackingState_NotTracked
-                    && joint.TrackingState <= TrackingState_Tracked,
-                QString::number(joint.TrackingState));
-        }
+        checkBody(body, UntrackedJoints::MayLackPosition);
     }
     if (!recording.error.isEmpty()) {
         // The line after the last one counts as where a cut-short file ends.

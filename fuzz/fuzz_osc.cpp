@@ -2,11 +2,11 @@
 // arbitrary datagrams. The input is read as one datagram, and again as
 // several: the pieces between separators (osc.dict's "\xff\xfe\xfd\xfc"),
 // each arriving some milliseconds after the one before.
+#include "fuzz/BodyCheck.h"
 #include "fuzz/FuzzCheck.h"
 #include "sensor/sources/OscBodyAssembler.h"
-#include "sensor/sources/OscWriter.h"
+#include "testkit/OscWriter.h"
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -46,21 +46,7 @@ void checkFrame(const camera::BodyFrame &frame)
         if (!body.tracked)
             continue;
         FUZZ_CHECK(slots.emplace(body.trackingId, slot).second, QString::number(body.trackingId));
-        FUZZ_CHECK(body.handLeftState >= HandState_Unknown && body.handLeftState <= HandState_Lasso,
-            QString::number(body.handLeftState));
-        FUZZ_CHECK(
-            body.handRightState >= HandState_Unknown && body.handRightState <= HandState_Lasso,
-            QString::number(body.handRightState));
-        for (int j = 0; j < JointType_Count; ++j) {
-            const Joint &joint = body.joints[std::size_t(j)];
-            FUZZ_CHECK(joint.JointType == j, QString::number(j));
-            FUZZ_CHECK(std::isfinite(joint.Position.X) && std::isfinite(joint.Position.Y)
-                    && std::isfinite(joint.Position.Z),
-                QString::number(j));
-            FUZZ_CHECK(joint.TrackingState >= TrackingState_NotTracked
-                    && joint.TrackingState <= TrackingState_Tracked,
-                QString::number(joint.TrackingState));
-        }
+        fuzz::checkBody(body);
     }
 }
 

@@ -8,18 +8,16 @@
 #include "sensor/KinectSdk.h"
 #include "sensor/sources/Clock.h"
 #include "sensor/sources/ColorConversion.h"
-#include "sensor/sources/ScriptedSource.h"
 #include "sensor/sources/SourceDevice.h"
 #include "sensor/sources/WaitableEvent.h"
+#include "testkit/ScriptedSource.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
 #include <QtTest>
 
 #include <cmath>
-#include <deque>
 #include <limits>
-#include <mutex>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -58,45 +56,6 @@ public:
 private:
     camera::Clock m_clock;
     std::chrono::nanoseconds m_openedAt { 0 };
-};
-
-// A push source that queues what arrives and hands it out in order, one
-// frame per acquire: nothing of a burst is lost. Frame k carries tracking
-// id k and the time k x 10 ms.
-class QueueSource : public camera::Source {
-public:
-    void push(int count)
-    {
-        for (int k = 0; k < count; ++k) {
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_queue.push_back(m_pushed++);
-            }
-            bodyFrameArrived();
-        }
-    }
-    bool open() override { return true; }
-    std::int64_t latestBodyFrame() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!m_queue.empty()) {
-            m_current = m_queue.front();
-            m_queue.pop_front();
-        }
-        return m_current;
-    }
-    void bodyFrame(std::int64_t index, camera::BodyFrame &frame) override
-    {
-        frame = camera::BodyFrame();
-        frame.bodies[0].trackingId = UINT64(index);
-        frame.relativeTime = index * 100000;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::deque<std::int64_t> m_queue;
-    std::int64_t m_pushed = 0;
-    std::int64_t m_current = -1;
 };
 
 // Releases a contract object when the test leaves its scope.
@@ -349,7 +308,18 @@ private Q_SLOTS:
     // and the waits interleave, and then sleeps.
     void waitingThreadTakesEveryQueuedFrame()
     {
-        auto source = std::make_shared<QueueSource>();
+        auto source = std::make_shared<camera::ScriptedSource>();
+        source->setQueued(true);
+        // Frame k carries tracking id k and the time k x 10 ms.
+        UINT64 pushed = 0;
+        const auto push = [&](int count) {
+            camera::BodyFrame frame;
+            for (int k = 0; k < count; ++k) {
+                frame.relativeTime = TIMESPAN(pushed) * 100000;
+                frame.bodies[0].trackingId = pushed++;
+                source->pushBodyFrame(frame);
+            }
+        };
         OpenCamera camera(source);
         OpenCamera::Arrival arrival(camera.bodyReader.object);
         HANDLE stop = CreateEvent(1, 0);
@@ -363,8 +333,8 @@ private Q_SLOTS:
         });
         constexpr int frames = 2000;
         for (int burst = 1; burst <= 62; ++burst)
-            source->push(burst);
-        source->push(frames - 62 * 63 / 2);
+            push(burst);
+        push(frames - 62 * 63 / 2);
         // Every frame is taken; then the event is left reset.
         while (WaitForSingleObject(arrival.handle(), 0) == WAIT_OBJECT_0)
             std::this_thread::yield();

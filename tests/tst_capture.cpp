@@ -11,7 +11,8 @@
 #include "sensor/sources/Clock.h"
 #include "sensor/sources/DemoOperator.h"
 #include "sensor/sources/DemoSource.h"
-#include "sensor/sources/ScriptedSource.h"
+#include "testkit/ScriptedSource.h"
+#include "testkit/WindowWithSource.h"
 #include "tests/support/CameraTestSupport.h"
 
 #include <QCheckBox>
@@ -25,7 +26,7 @@ using camera::Body;
 using camera::ScriptedSource;
 using support::frameWith;
 using support::standingBody;
-using support::WindowWithSource;
+using testkit::WindowWithSource;
 
 namespace {
 

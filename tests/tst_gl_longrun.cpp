@@ -8,7 +8,7 @@
 #include "sensor/sources/Clock.h"
 #include "sensor/sources/DemoSource.h"
 #include "sensor/sources/SourceDevice.h"
-#include "tests/support/CameraTestSupport.h"
+#include "testkit/WindowWithSource.h"
 #include "tests/support/GLScene.h"
 #include "tests/support/LiveObjects.h"
 #include "view/GLWidget.h"
@@ -188,7 +188,7 @@ void TestGlLongRun::windowOpenedAndClosedManyTimes()
 void TestGlLongRun::paintsAndPollsKeepResources()
 {
     camera::SteppedClock clock;
-    support::WindowWithSource fixture(std::make_shared<camera::DemoSource>(clock.clock()));
+    testkit::WindowWithSource fixture(std::make_shared<camera::DemoSource>(clock.clock()));
     mainDialog &window = fixture.window();
     Kinect::Sensor &sensor = fixture.sensor();
     GLWidget *view = window.glWidget;

@@ -9,6 +9,8 @@
 #include "sensor/sources/Clock.h"
 #include "sensor/sources/RecordingReader.h"
 #include "sensor/sources/ReplaySource.h"
+#include "testkit/ReplayFromGo.h"
+#include "testkit/WindowWithSource.h"
 #include "tests/support/CameraTestSupport.h"
 #include "tests/support/GLScene.h"
 #include "view/GLWidget.h"
@@ -21,9 +23,7 @@
 
 #include <chrono>
 #include <cmath>
-#include <atomic>
 #include <memory>
-#include <mutex>
 
 using Kinect::mainDialog;
 using namespace std::chrono_literals;
@@ -76,59 +76,6 @@ DualQuaternion pose(double angleDegrees, double x)
     return DualQuaternion::fromRotationTranslation(q, t);
 }
 
-// A recording replayed as recorded but four times slower, from go() on
-// (frames before then would fall due before capture is set up), noting the
-// frames taken. The camera's newest-frame rule stays: a frame nobody takes
-// before the next one falls due is lost.
-class SlowReplayFromGo : public camera::Source {
-public:
-    explicit SlowReplayFromGo(const QString &path)
-        : m_replay(path, [this] { return (std::chrono::steady_clock::now() - m_start) / 4; })
-    {
-    }
-    void go()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_start = std::chrono::steady_clock::now();
-            m_going = m_replay.open();
-        }
-        bodyFrameArrived();
-    }
-    bool played() { return timeToNextBodyFrame() == noFrameDue && m_going; }
-    std::vector<std::int64_t> taken()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_taken;
-    }
-
-    bool open() override { return true; }
-    std::int64_t latestBodyFrame() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_going ? m_replay.latestBodyFrame() : -1;
-    }
-    void bodyFrame(std::int64_t index, camera::BodyFrame &frame) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_replay.bodyFrame(index, frame);
-        m_taken.push_back(index);
-    }
-    std::chrono::nanoseconds timeToNextBodyFrame() override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        const auto recorded = m_going ? m_replay.timeToNextBodyFrame() : noFrameDue;
-        return recorded == noFrameDue ? recorded : recorded * 4;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::chrono::steady_clock::time_point m_start;
-    camera::ReplaySource m_replay;
-    std::atomic<bool> m_going { false };
-    std::vector<std::int64_t> m_taken;
-};
-
 } // namespace
 
 class TestGlRecordingFaults : public QObject {
@@ -161,8 +108,9 @@ void TestGlRecordingFaults::everyFrameIsCapturedWhileTheViewPaints()
     QVERIFY(recording.error.isEmpty());
     QCOMPARE(int(recording.frames.size()), 90);
 
-    auto source = std::make_shared<SlowReplayFromGo>(path);
-    support::WindowWithSource fixture(source, support::WindowWithSource::Running);
+    // Four times slower than recorded.
+    auto source = std::make_shared<camera::ReplayFromGo>(path, 4);
+    testkit::WindowWithSource fixture(source, testkit::WindowWithSource::Running);
     mainDialog &window = fixture.window();
     Kinect::Sensor &sensor = fixture.sensor();
     window.resize(1600, 1000);
@@ -282,7 +230,7 @@ void TestGlRecordingFaults::faultIsReportedAndTheProgramGoesOn()
         qPrintable(QStringLiteral("replay: %1:%2; replaying the %3 frames before it")
                        .arg(path, fault, QString::number(framesPlayed))));
     camera::SteppedClock clock;
-    support::WindowWithSource fixture(std::make_shared<camera::ReplaySource>(path, clock.clock()));
+    testkit::WindowWithSource fixture(std::make_shared<camera::ReplaySource>(path, clock.clock()));
     mainDialog &window = fixture.window();
     Kinect::Sensor &sensor = fixture.sensor();
     window.glWidget->setFixedSize(160, 120);

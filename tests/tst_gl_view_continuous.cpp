@@ -3,7 +3,8 @@
 #include "app/mainDialog.h"
 #include "motion/Motion.h"
 #include "sensor/Sensor.h"
-#include "sensor/sources/ScriptedSource.h"
+#include "testkit/ScriptedSource.h"
+#include "testkit/WindowWithSource.h"
 #include "tests/support/CameraTestSupport.h"
 #include "view/GLWidget.h"
 
@@ -16,7 +17,7 @@
 
 using support::frameWith;
 using support::standingBody;
-using support::WindowWithSource;
+using testkit::WindowWithSource;
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "sensor/Sensor.h"
 #include "view/GLWidget.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -15,14 +16,17 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QTranslator>
 #include <QtTest>
 
+#include <cstdlib>
 #include <memory>
 
 using Kinect::mainDialog;
@@ -61,6 +65,8 @@ private Q_SLOTS:
 
     void constructionMakesEveryConnectionWithoutWarnings();
     void windowGeometryAndMenu();
+    void fitsSmallScreensAndKeepsTheLargeLayout_data();
+    void fitsSmallScreensAndKeepsTheLargeLayout();
     void onlyTheStartControlsAreEnabled();
     void captions_data();
     void captions();
@@ -91,7 +97,9 @@ void TestMainWindow::windowGeometryAndMenu()
     QCOMPARE(window->objectName(), QStringLiteral("main_dialog"));
     QCOMPARE(window->size(), QSize(1920, 1080));
     QVERIFY(window->windowTitle().isEmpty());
-    QCOMPARE(window->centralWidget, window->QMainWindow::centralWidget());
+    auto *scrolled = qobject_cast<QScrollArea *>(window->QMainWindow::centralWidget());
+    QVERIFY(scrolled && scrolled->widgetResizable());
+    QCOMPARE(scrolled->widget(), window->centralWidget);
 
     const QList<QAction *> menus = window->menuBar()->actions();
     QCOMPARE(menus.size(), 3);
@@ -120,13 +128,102 @@ void TestMainWindow::windowGeometryAndMenu()
     QCOMPARE(window->glScrollArea->widget(), window->glWidget);
     QCOMPARE(window->colorScrollArea->widget(), window->colorLabel);
     QCOMPARE(window->skeletonScrollArea->widget(), window->skeletonLabel);
-    for (QScrollArea *area : { window->colorScrollArea, window->skeletonScrollArea }) {
-        QCOMPARE(area->minimumSize(), QSize(940, 440));
-        QCOMPARE(area->maximumSize(), QSize(940, 440));
+    for (QScrollArea *area : { window->colorScrollArea, window->skeletonScrollArea })
         QVERIFY(area->widgetResizable());
+}
+
+// At 1920 x 1080 the window shows everything at once, the pictures at
+// 940 x 440. Its smallest size fits a 1366 x 768 screen less a panel; there
+// and at that size the views shrink, the pictures keeping their aspect, and
+// with a usual desktop font everything still shows at once, while with a
+// larger one the window scrolls. Either way every control can be brought
+// into view whole, uncovered and no smaller than its layout allows. A size
+// left invalid is the window's smallest.
+void TestMainWindow::fitsSmallScreensAndKeepsTheLargeLayout_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("fontPoints");
+    QTest::addColumn<bool>("allShown");
+    QTest::newRow("1920 x 1080") << QSize(1920, 1080) << 0 << true;
+    QTest::newRow("1366 x 740, desktop font") << QSize(1366, 740) << 10 << true;
+    QTest::newRow("1366 x 740, large platform font") << QSize(1366, 740) << 0 << false;
+    QTest::newRow("smallest, desktop font") << QSize() << 10 << true;
+    QTest::newRow("smallest, large platform font") << QSize() << 0 << false;
+}
+
+void TestMainWindow::fitsSmallScreensAndKeepsTheLargeLayout()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, fontPoints);
+    QFETCH(bool, allShown);
+    // The application's font, given back when the test ends however it ends.
+    const struct PlatformFont {
+        QFont font = QApplication::font();
+        ~PlatformFont() { QApplication::setFont(font); }
+    } platform;
+    if (fontPoints > 0) {
+        QFont font = platform.font;
+        font.setPointSize(fontPoints);
+        QApplication::setFont(font);
+        window.reset(new mainDialog);
     }
-    QCOMPARE(window->glScrollArea->minimumSize(), QSize(940, 440));
-    QCOMPARE(window->glScrollArea->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    // A status message takes a line of its own below the views.
+    window->statusBar()->showMessage(QStringLiteral("Capture fell behind"));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QSize minimum = window->minimumSizeHint().expandedTo(window->minimumSize());
+    QVERIFY2(minimum.width() <= 1366 && minimum.height() <= 740,
+        qPrintable(QStringLiteral("%1 x %2").arg(minimum.width()).arg(minimum.height())));
+    if (!size.isValid())
+        size = minimum;
+    window->resize(size);
+    QTRY_COMPARE(window->size(), size);
+    auto *scrolled = qobject_cast<QScrollArea *>(window->QMainWindow::centralWidget());
+    QVERIFY(scrolled);
+    QTRY_VERIFY(window->centralWidget->width() >= scrolled->viewport()->width());
+    if (allShown) {
+        QCOMPARE(scrolled->horizontalScrollBar()->maximum(), 0);
+        QCOMPARE(scrolled->verticalScrollBar()->maximum(), 0);
+    }
+
+    for (QScrollArea *picture : { window->colorScrollArea, window->skeletonScrollArea }) {
+        const QSize shown = picture->size();
+        if (size.width() >= 1920)
+            QCOMPARE(shown, QSize(940, 440));
+        QVERIFY2(
+            shown.width() >= 470 && std::abs(shown.width() * 440 - shown.height() * 940) <= 940,
+            qPrintable(QStringLiteral("%1 x %2").arg(shown.width()).arg(shown.height())));
+    }
+    if (size.width() >= 1920)
+        QVERIFY(window->glScrollArea->width() >= 940 && window->glScrollArea->height() >= 440);
+
+    QList<QWidget *> controls { window->glScrollArea };
+    for (QWidget *w : window->centralWidget->findChildren<QWidget *>()) {
+        if ((qobject_cast<QAbstractButton *>(w) || qobject_cast<QAbstractSpinBox *>(w)
+                || qobject_cast<QSlider *>(w))
+            && w->isVisibleTo(window.get()))
+            controls << w;
+    }
+    QVERIFY2(controls.size() >= 27, qPrintable(QString::number(controls.size())));
+    const QRect viewport(
+        scrolled->viewport()->mapTo(window.get(), QPoint()), scrolled->viewport()->size());
+    for (QWidget *control : qAsConst(controls)) {
+        const auto *button = qobject_cast<QAbstractButton *>(control);
+        const QString name = QString::fromLatin1(control->metaObject()->className())
+            + QLatin1Char(' ') + (button ? button->text() : control->objectName());
+        // No smaller than the layout may make it.
+        const QSize smallest = QWidgetItem(control).minimumSize();
+        QVERIFY2(control->width() >= smallest.width() && control->height() >= smallest.height(),
+            qPrintable(name));
+        scrolled->ensureWidgetVisible(control, 0, 0);
+        const QRect place(control->mapTo(window.get(), QPoint()), control->size());
+        QVERIFY2(viewport.contains(place), qPrintable(name));
+        // What a click at the control's centre lands on.
+        QWidget *hit = window->childAt(place.center());
+        QVERIFY2(hit && (hit == control || control->isAncestorOf(hit)), qPrintable(name));
+    }
+    for (QAction *menu : window->menuBar()->actions())
+        QVERIFY(window->menuBar()->rect().contains(window->menuBar()->actionGeometry(menu)));
 }
 
 void TestMainWindow::onlyTheStartControlsAreEnabled()

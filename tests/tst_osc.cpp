@@ -9,8 +9,9 @@
 #include "sensor/sources/JointNames.h"
 #include "sensor/sources/OscBodyAssembler.h"
 #include "sensor/sources/OscSource.h"
-#include "sensor/sources/OscWriter.h"
 #include "sensor/sources/SourceDevice.h"
+#include "testkit/OscWriter.h"
+#include "testkit/WindowWithSource.h"
 #include "tests/support/CameraTestSupport.h"
 
 #include <QCheckBox>
@@ -498,7 +499,7 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtInfoMsg,
             QRegularExpression(QStringLiteral("^OSC: listening for body frames on UDP "
                                               "127\\.0\\.0\\.1:[1-9][0-9]*$")));
-        support::WindowWithSource fixture(source);
+        testkit::WindowWithSource fixture(source);
         Kinect::mainDialog &window = fixture.window();
         QCOMPARE(window.colorLabel->text(), QStringLiteral("No colour stream from the OSC source"));
         window.continuousCaptureCheck->setChecked(true);

@@ -10,9 +10,11 @@
 #include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
 #include "sensor/sources/ColorConversion.h"
-#include "sensor/sources/ScriptedSource.h"
 #include "sensor/sources/SourceDevice.h"
 #include "sensor/sources/WaitableEvent.h"
+#include "testkit/ScriptedSource.h"
+#include "testkit/WatchedSource.h"
+#include "testkit/WindowWithSource.h"
 #include "tests/support/CameraTestSupport.h"
 
 #include <QCheckBox>
@@ -32,7 +34,7 @@ using camera::ScriptedSource;
 using support::frameWith;
 using support::handPose;
 using support::standingBody;
-using support::WindowWithSource;
+using testkit::WindowWithSource;
 
 Q_DECLARE_METATYPE(DepthSpacePoint)
 
@@ -95,30 +97,11 @@ QPoint expectedViewPoint(const CameraSpacePoint &p)
     return QPoint(int(x * 938.0 / 512.0), int(y * 438.0 / 424.0));
 }
 
-// A scripted camera that counts what its readers ask: how often each stream
-// looked for a new frame, and how many body frames were taken.
-class CountingSource : public ScriptedSource {
+// A scripted camera that counts what its readers ask (how often each stream
+// looked for a new frame, how many body frames were taken) and can wait
+// until a frame it was given is taken.
+class CountingSource : public camera::WatchedSource<ScriptedSource> {
 public:
-    std::atomic<int> bodyLooks { 0 };
-    std::atomic<int> colorLooks { 0 };
-    std::atomic<int> bodyFramesTaken { 0 };
-
-    std::int64_t latestBodyFrame() override
-    {
-        ++bodyLooks;
-        return ScriptedSource::latestBodyFrame();
-    }
-    std::int64_t latestColorFrame() override
-    {
-        ++colorLooks;
-        return ScriptedSource::latestColorFrame();
-    }
-    void bodyFrame(std::int64_t index, camera::BodyFrame &frame) override
-    {
-        ScriptedSource::bodyFrame(index, frame);
-        ++bodyFramesTaken;
-    }
-
     // Pushes a frame and waits, without running the GUI thread's event
     // loop, until a polling thread has taken it.
     bool pushAndWaitTaken(const camera::BodyFrame &frame)

@@ -10,7 +10,8 @@
 #include "app/mainDialog.h"
 #include "motion/MContinuousMotion.h"
 #include "sensor/Sensor.h"
-#include "sensor/sources/ScriptedSource.h"
+#include "testkit/ScriptedSource.h"
+#include "testkit/WindowWithSource.h"
 #include "tests/support/CameraTestSupport.h"
 #include "tests/support/Poses.h"
 #include "view/GLWidget.h"
@@ -40,7 +41,7 @@ using journal::JournalList;
 using Poses = std::vector<DualQuaternion>;
 using support::frameWith;
 using support::standingBody;
-using support::WindowWithSource;
+using testkit::WindowWithSource;
 
 namespace {
 

@@ -18,6 +18,16 @@ namespace {
 
     std::atomic<int> liveObjects { 0 };
 
+    // What the contract's getters do: E_POINTER for a null out-parameter,
+    // else the value handed out and S_OK.
+    template <class Out, class Value> HRESULT handOut(Out *out, const Value &value)
+    {
+        if (!out)
+            return E_POINTER;
+        *out = value;
+        return S_OK;
+    }
+
     // The reference count every contract object carries. The count starts at
     // one: the reference of whoever created the object.
     template <class Interface> class RefCounted : public Interface {
@@ -60,6 +70,18 @@ namespace {
         }
     };
 
+    // A contract object that shares its sensor's device.
+    template <class Interface> class OnDevice : public RefCounted<Interface> {
+    public:
+        explicit OnDevice(std::shared_ptr<Device> device)
+            : m_device(std::move(device))
+        {
+        }
+
+    protected:
+        std::shared_ptr<Device> m_device;
+    };
+
     // Which frame of a stream a reader delivered last; -1 for none since the
     // device was last opened.
     class StreamCursor {
@@ -92,31 +114,19 @@ namespace {
 
         HRESULT get_IsTracked(BOOLEAN *tracked) override
         {
-            if (!tracked)
-                return E_POINTER;
-            *tracked = m_body.tracked ? 1 : 0;
-            return S_OK;
+            return handOut(tracked, BOOLEAN(m_body.tracked ? 1 : 0));
         }
         HRESULT get_TrackingId(UINT64 *trackingId) override
         {
-            if (!trackingId)
-                return E_POINTER;
-            *trackingId = m_body.trackingId;
-            return S_OK;
+            return handOut(trackingId, m_body.trackingId);
         }
         HRESULT get_HandLeftState(HandState *handState) override
         {
-            if (!handState)
-                return E_POINTER;
-            *handState = m_body.handLeftState;
-            return S_OK;
+            return handOut(handState, m_body.handLeftState);
         }
         HRESULT get_HandRightState(HandState *handState) override
         {
-            if (!handState)
-                return E_POINTER;
-            *handState = m_body.handRightState;
-            return S_OK;
+            return handOut(handState, m_body.handRightState);
         }
         HRESULT GetJoints(UINT capacity, Joint *joints) override
         {
@@ -191,10 +201,7 @@ namespace {
 
         HRESULT get_RawColorImageFormat(ColorImageFormat *format) override
         {
-            if (!format)
-                return E_POINTER;
-            *format = m_image->format;
-            return S_OK;
+            return handOut(format, m_image->format);
         }
         HRESULT AccessRawUnderlyingBuffer(UINT *capacity, BYTE **buffer) override
         {
@@ -243,14 +250,10 @@ namespace {
     // A reader of one stream: hands out the newest due frame it has not
     // handed out yet, while the device is open, and keeps the arrival events
     // of its subscribers signalled while a frame may be waiting.
-    template <class ReaderInterface, class FrameInterface>
-    class FrameReader : public RefCounted<ReaderInterface> {
+    template <class ReaderInterface, class FrameInterface, Source::Stream stream>
+    class FrameReader : public OnDevice<ReaderInterface> {
     public:
-        FrameReader(std::shared_ptr<Device> device, Source::Stream stream)
-            : m_device(std::move(device))
-            , m_stream(stream)
-        {
-        }
+        using OnDevice<ReaderInterface>::OnDevice;
 
         HRESULT AcquireLatestFrame(FrameInterface **frame) override
         {
@@ -314,13 +317,22 @@ namespace {
                 endSubscription(event);
         }
 
-        virtual std::int64_t latestDue(Source &source) = 0;
-        virtual std::chrono::nanoseconds timeToNext(Source &source) = 0;
         // The frame of that index (one reference for the caller), or null
         // when it cannot be delivered.
         virtual FrameInterface *makeFrame(Source &source, std::int64_t index) = 0;
 
     private:
+        std::int64_t latestDue(Source &source) const
+        {
+            return m_stream == Source::Stream::Body ? source.latestBodyFrame()
+                                                    : source.latestColorFrame();
+        }
+        std::chrono::nanoseconds timeToNext(Source &source) const
+        {
+            return m_stream == Source::Stream::Body ? source.timeToNextBodyFrame()
+                                                    : source.timeToNextColorFrame();
+        }
+
         void endSubscription(HANDLE event)
         {
             if (m_device->source)
@@ -341,26 +353,19 @@ namespace {
                 signalEventAt(event, due);
         }
 
-        std::shared_ptr<Device> m_device;
-        Source::Stream m_stream;
+        using OnDevice<ReaderInterface>::m_device;
+        static constexpr Source::Stream m_stream = stream;
         StreamCursor m_cursor;
         // The subscribers' events, guarded by the stream's lock.
         std::vector<HANDLE> m_events;
     };
 
-    class BodyFrameReaderImpl final : public FrameReader<IBodyFrameReader, IBodyFrame> {
+    class BodyFrameReaderImpl final
+        : public FrameReader<IBodyFrameReader, IBodyFrame, Source::Stream::Body> {
     public:
-        explicit BodyFrameReaderImpl(std::shared_ptr<Device> device)
-            : FrameReader(std::move(device), Source::Stream::Body)
-        {
-        }
+        using FrameReader::FrameReader;
 
     private:
-        std::int64_t latestDue(Source &source) override { return source.latestBodyFrame(); }
-        std::chrono::nanoseconds timeToNext(Source &source) override
-        {
-            return source.timeToNextBodyFrame();
-        }
         IBodyFrame *makeFrame(Source &source, std::int64_t index) override
         {
             auto *frame = new BodyFrameImpl;
@@ -369,19 +374,12 @@ namespace {
         }
     };
 
-    class ColorFrameReaderImpl final : public FrameReader<IColorFrameReader, IColorFrame> {
+    class ColorFrameReaderImpl final
+        : public FrameReader<IColorFrameReader, IColorFrame, Source::Stream::Color> {
     public:
-        explicit ColorFrameReaderImpl(std::shared_ptr<Device> device)
-            : FrameReader(std::move(device), Source::Stream::Color)
-        {
-        }
+        using FrameReader::FrameReader;
 
     private:
-        std::int64_t latestDue(Source &source) override { return source.latestColorFrame(); }
-        std::chrono::nanoseconds timeToNext(Source &source) override
-        {
-            return source.timeToNextColorFrame();
-        }
         IColorFrame *makeFrame(Source &source, std::int64_t index) override
         {
             // The image buffer is reused once the frame that last held it is
@@ -398,22 +396,17 @@ namespace {
     };
 
     template <class SourceInterface, class ReaderInterface, class ReaderImpl>
-    class FrameSourceImpl : public RefCounted<SourceInterface> {
+    class FrameSourceImpl : public OnDevice<SourceInterface> {
     public:
-        explicit FrameSourceImpl(std::shared_ptr<Device> device)
-            : m_device(std::move(device))
-        {
-        }
+        using OnDevice<SourceInterface>::OnDevice;
+
         HRESULT OpenReader(ReaderInterface **reader) override
         {
             if (!reader)
                 return E_POINTER;
-            *reader = new ReaderImpl(m_device);
+            *reader = new ReaderImpl(this->m_device);
             return S_OK;
         }
-
-    protected:
-        std::shared_ptr<Device> m_device;
     };
 
     using BodyFrameSourceImpl
@@ -426,10 +419,8 @@ namespace {
 
         HRESULT get_MissingStreamCaption(const char **caption) override
         {
-            if (!caption)
-                return E_POINTER;
-            *caption = m_device->source ? m_device->source->missingColorStreamCaption() : nullptr;
-            return S_OK;
+            return handOut(caption,
+                m_device->source ? m_device->source->missingColorStreamCaption() : nullptr);
         }
     };
 

@@ -40,6 +40,19 @@ namespace {
         return *instance;
     }
 
+    // Calls change(registry, event) under the registry's lock when handle
+    // names a live event: 1, else 0.
+    template <class Change> BOOL changeEvent(HANDLE handle, Change change)
+    {
+        Registry &r = registry();
+        std::lock_guard<std::mutex> lock(r.mutex);
+        Event *event = r.find(handle);
+        if (!event)
+            return 0;
+        change(r, event);
+        return 1;
+    }
+
     // Turns a due time that has come into the signalled state.
     bool isSignalled(Event &event, EventTime now)
     {
@@ -54,14 +67,10 @@ namespace {
 
 BOOL signalEventAt(HANDLE handle, EventTime time)
 {
-    Registry &r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    Event *event = r.find(handle);
-    if (!event)
-        return 0;
-    event->due = time;
-    r.changed.notify_all();
-    return 1;
+    return changeEvent(handle, [time](Registry &r, Event *event) {
+        event->due = time;
+        r.changed.notify_all();
+    });
 }
 
 int liveEvents()
@@ -88,39 +97,27 @@ HANDLE CreateEvent(BOOL manualReset, BOOL initialState)
 
 BOOL SetEvent(HANDLE handle)
 {
-    auto &r = camera::registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    camera::Event *event = r.find(handle);
-    if (!event)
-        return 0;
-    event->signalled = true;
-    event->due = EventTime::max();
-    r.changed.notify_all();
-    return 1;
+    return camera::changeEvent(handle, [](camera::Registry &r, camera::Event *event) {
+        event->signalled = true;
+        event->due = EventTime::max();
+        r.changed.notify_all();
+    });
 }
 
 BOOL ResetEvent(HANDLE handle)
 {
-    auto &r = camera::registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    camera::Event *event = r.find(handle);
-    if (!event)
-        return 0;
-    event->signalled = false;
-    event->due = EventTime::max();
-    return 1;
+    return camera::changeEvent(handle, [](camera::Registry &, camera::Event *event) {
+        event->signalled = false;
+        event->due = EventTime::max();
+    });
 }
 
 BOOL CloseHandle(HANDLE handle)
 {
-    auto &r = camera::registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    camera::Event *event = r.find(handle);
-    if (!event)
-        return 0;
-    r.live.erase(event);
-    delete event;
-    return 1;
+    return camera::changeEvent(handle, [](camera::Registry &r, camera::Event *event) {
+        r.live.erase(event);
+        delete event;
+    });
 }
 
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL waitAll, DWORD milliseconds)

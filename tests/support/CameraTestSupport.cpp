@@ -1,9 +1,6 @@
 #include "tests/support/CameraTestSupport.h"
 
 #include "algebra/KeyPoseList.h"
-#include "app/mainDialog.h"
-#include "sensor/PollingThreads.h"
-#include "sensor/Sensor.h"
 
 namespace support {
 
@@ -70,20 +67,5 @@ DualQuaternion handPose(const camera::Body &body, PoseMode mode)
         point(JointType_ThumbRight), mode);
     return list.at(0);
 }
-
-WindowWithSource::WindowWithSource(std::shared_ptr<camera::Source> source, Threads threads)
-    : m_installed(std::move(source))
-{
-    Kinect::stillFrameCount = 0;
-    Kinect::gestureLatch = 0;
-    m_window = std::make_unique<Kinect::mainDialog>();
-    if (threads == Stopped)
-        m_window->stopPolling();
-    mainDialogInstance = m_window.get();
-}
-
-WindowWithSource::~WindowWithSource() { m_window.reset(); }
-
-Kinect::Sensor &WindowWithSource::sensor() { return *m_window->sensor; }
 
 } // namespace support

@@ -3,6 +3,7 @@
 #include "sensor/sources/Source.h"
 
 #include <atomic>
+#include <deque>
 #include <mutex>
 
 namespace camera {
@@ -10,12 +11,17 @@ namespace camera {
 // A source that delivers exactly what its owner hands it, for tests and
 // tools that script the camera frame by frame. A pushed frame is due at once
 // and wakes the readers waiting for one; pushing several between two
-// acquires leaves only the newest, as with a real camera. Has no clock. Its
-// owner may push on one thread while readers take frames on others.
+// acquires leaves only the newest, as with a real camera, unless body frames
+// are queued. Has no clock. Its owner may push on one thread while readers
+// take frames on others.
 class ScriptedSource : public Source {
 public:
     // Whether open() succeeds (a camera is attached); true unless told.
     void setOpenSucceeds(bool succeeds) { m_openSucceeds = succeeds; }
+    // Whether pushed body frames queue up and are handed out in order, one
+    // per look, none lost (as a source of frames from the network may keep
+    // them); false unless told, before the first push.
+    void setQueued(bool queued) { m_queued = queued; }
 
     void pushBodyFrame(const BodyFrame &frame);
     void pushColorImage(ColorImage image);
@@ -27,12 +33,19 @@ public:
     void colorFrame(std::int64_t index, ColorImage &image) override;
 
 private:
+    // What a stream delivers now, and its index: -1 before the first frame.
+    template <class Frame> struct Delivered {
+        Frame frame;
+        std::int64_t index = -1;
+    };
+
     std::mutex m_mutex;
     std::atomic<bool> m_openSucceeds { true };
-    BodyFrame m_bodyFrame;
-    std::int64_t m_bodyFramesPushed = 0;
-    ColorImage m_colorImage;
-    std::int64_t m_colorFramesPushed = 0;
+    bool m_queued = false;
+    Delivered<BodyFrame> m_body;
+    // Queued body frames not yet looked at.
+    std::deque<BodyFrame> m_bodyQueue;
+    Delivered<ColorImage> m_color;
 };
 
 } // namespace camera

@@ -1,32 +1,35 @@
-#include "bench/support/PolledWindow.h"
+#include "testkit/WindowWithSource.h"
 
 #include "app/mainDialog.h"
-#include "sensor/PollingThreads.h"
+#include "sensor/CaptureRules.h"
 #include "sensor/Sensor.h"
 #include "view/GLWidget.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 
-namespace bench {
+namespace testkit {
 
-PolledWindow::PolledWindow(std::shared_ptr<camera::Source> source)
+WindowWithSource::WindowWithSource(std::shared_ptr<camera::Source> source, Threads threads)
     : m_installed(std::move(source))
 {
     Kinect::stillFrameCount = 0;
     Kinect::gestureLatch = 0;
     m_window = std::make_unique<Kinect::mainDialog>();
-    m_window->stopPolling();
+    if (threads == Stopped)
+        m_window->stopPolling();
     mainDialogInstance = m_window.get();
 }
 
-PolledWindow::~PolledWindow()
+WindowWithSource::~WindowWithSource()
 {
     m_window.reset();
     mainDialogInstance = nullptr;
 }
 
-bool PolledWindow::showAndWait()
+Kinect::Sensor &WindowWithSource::sensor() { return *m_window->sensor; }
+
+bool WindowWithSource::showAndWait()
 {
     m_window->showMaximized();
     if (!QTest::qWaitForWindowExposed(m_window.get(), 10000))
@@ -38,4 +41,4 @@ bool PolledWindow::showAndWait()
     return m_window->glWidget->isValid();
 }
 
-} // namespace bench
+} // namespace testkit

@@ -1,4 +1,4 @@
-#include "sensor/sources/OscWriter.h"
+#include "testkit/OscWriter.h"
 
 #include "sensor/sources/JointNames.h"
 
