@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SessionRestore.h"
+#include "session/SessionRestore.h"
 
 #include <QMainWindow>
 
@@ -20,6 +20,7 @@ class QVBoxLayout;
 class QWidget;
 class GLWidget;
 class KeyPositionPanel;
+class PoseSession;
 class SessionJournal;
 
 namespace Kinect {
@@ -30,9 +31,10 @@ class skeletonThread;
 
 // The one main window: the colour and skeleton views on top, the 3D view with
 // its position row below, and the four control groups. The constructor builds
-// the whole widget tree, creates the sensor and the two polling threads and
-// makes every connection. The 3D view and the sensor reach the controls
-// through mainDialogInstance and the public members below.
+// the whole widget tree, creates the session, the sensor and the two polling
+// threads and makes every connection. The 3D view and capture (through
+// WindowCapture) reach the controls through mainDialogInstance and the
+// public members below.
 //
 // The window keeps the session in a journal: before the polling threads
 // start it offers back what a session that did not end cleanly left, then
@@ -137,6 +139,8 @@ public:
     QVBoxLayout *objectSizeLayout;
     colorThread *colorFrameThread;
     skeletonThread *skeletonFrameThread;
+    // The session's pose lists, which the sensor captures into.
+    PoseSession *session;
     // The session's journal; a child of the window, closed when it goes.
     SessionJournal *journal;
     QUndoStack *undoStack;

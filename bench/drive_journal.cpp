@@ -13,14 +13,14 @@
 // platform unless QT_QPA_PLATFORM says otherwise; they are never shown.
 
 #include "algebra/KeyPoseList.h"
-#include "app/JournalFormat.h"
-#include "app/SessionJournal.h"
-#include "app/SessionRestore.h"
 #include "app/mainDialog.h"
 #include "bench/support/BenchPoses.h"
 #include "bench/support/ResultTable.h"
 #include "bench/support/Stopwatch.h"
 #include "sensor/Sensor.h"
+#include "session/JournalFormat.h"
+#include "session/SessionJournal.h"
+#include "session/SessionRestore.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,11 +2,12 @@
 // names, locales, an unwritable target that must be reported, not passed
 // over; the strict import with the line of its first fault; and the File
 // menu (import with its question, motion export through its dialog).
-#include "app/KeyPositionExport.h"
-#include "app/KeyPositionImport.h"
+#include "app/FileNamePrompts.h"
 #include "app/MotionExportDialog.h"
 #include "app/mainDialog.h"
 #include "sensor/Sensor.h"
+#include "session/KeyPositionExport.h"
+#include "session/KeyPositionImport.h"
 
 #include <QAction>
 #include <QApplication>

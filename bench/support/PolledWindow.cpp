@@ -1,6 +1,7 @@
 #include "bench/support/PolledWindow.h"
 
 #include "app/mainDialog.h"
+#include "sensor/CaptureRules.h"
 #include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
 #include "view/GLWidget.h"

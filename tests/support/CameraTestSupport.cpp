@@ -2,6 +2,7 @@
 
 #include "algebra/KeyPoseList.h"
 #include "app/mainDialog.h"
+#include "sensor/CaptureRules.h"
 #include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
 
