@@ -17,18 +17,6 @@
 
 namespace Kinect {
 
-namespace {
-
-    template <class Interface> void releaseInterface(Interface *&object)
-    {
-        if (object) {
-            object->Release();
-            object = nullptr;
-        }
-    }
-
-} // namespace
-
 Sensor::Sensor(QLabel *colorLabel, QLabel *skeletonLabel, PoseSession *session)
     : colorLabel(colorLabel)
     , skeletonLabel(skeletonLabel)
