@@ -1,6 +1,7 @@
 #include "algebra/KeyPoseList.h"
 #include "session/AtomicFile.h"
 #include "session/JournalFormat.h"
+#include "session/PoseSession.h"
 #include "session/SessionJournal.h"
 #include "session/SessionRestore.h"
 
@@ -393,10 +394,12 @@ void TestJournal::startUp()
 
     QStringList questions;
     SessionJournal journal(dir.path());
-    const SessionStart start = startSession(journal, [&](const QString &q, const QString &) {
-        questions << q;
-        return answer;
-    });
+    PoseSession session;
+    const SessionStart start
+        = startSession(session, journal, [&](const QString &q, const QString &) {
+              questions << q;
+              return answer;
+          });
     QCOMPARE(questions.size(), asked ? 1 : 0);
     if (asked)
         QCOMPARE(questions[0], restoreQuestionText(12, 3408));
@@ -404,14 +407,21 @@ void TestJournal::startUp()
     QCOMPARE(start.restored, restored);
     QVERIFY(sameBits(start.keyPositions, restored ? keys : Poses()));
     QVERIFY(sameBits(start.continuousPositions, restored ? continuous : Poses()));
+    QVERIFY(sameBits(session.keyPositions(), start.keyPositions));
+    QVERIFY(sameBits(session.continuousPositions(), start.continuousPositions));
     QVERIFY2(message.isEmpty() ? start.message.isEmpty() : start.message.contains(message),
         qPrintable(start.message));
     QCOMPARE(readAll(journal.keptAsidePath()), keptAside ? bytes : QByteArray());
-    // The new journal holds what the session starts with.
+    // The new journal holds what the session starts with, and every change
+    // of it from then on.
+    session.addKeyPosition(pose(42));
+    session.appendContinuousPosition(pose(43));
+    QVERIFY(journal.flush());
     const JournalContents now = readJournalFile(path);
     QVERIFY(now.problem.isEmpty() && !now.closed);
-    QVERIFY(sameBits(now.keyPositions, start.keyPositions));
-    QVERIFY(sameBits(now.continuousPositions, start.continuousPositions));
+    QVERIFY(sameBits(now.keyPositions, session.keyPositions()));
+    QVERIFY(sameBits(now.continuousPositions, session.continuousPositions()));
+    QCOMPARE(now.keyPositions.size(), start.keyPositions.size() + 1);
 }
 
 // An hour-like history of captures and resets restores to the lists alone,
