@@ -48,7 +48,8 @@ public:
     // no capture. Not owned.
     void setCaptureHost(CaptureHost *host);
 
-    // The session's lists, as the sensor's callers have reached them.
+    // Forwards to the session, for callers that reach its lists through the
+    // sensor.
     std::vector<DualQuaternion> keyPositions() const;
     std::vector<DualQuaternion> continuousPositions() const;
     int keyPositionCount() const;
