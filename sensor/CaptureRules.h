@@ -15,7 +15,8 @@ namespace Kinect {
 extern int stillFrameCount;
 extern int gestureLatch;
 
-// What the window's capture check boxes say, read once per body frame.
+// The capture choices, read once per body frame; in the window, its capture
+// check boxes.
 struct CaptureChoice {
     bool recording = false; // "Start recording"
     bool continuous = false; // "Continuous capture"
