@@ -2,7 +2,7 @@
 
 #include "algebra/Matrix4.h"
 #include "algebra/RobotPose.h"
-#include "sensor/Sensor.h"
+#include "session/PoseSession.h"
 #include "view/GLWidget.h"
 
 #include <QAbstractTableModel>
@@ -143,9 +143,9 @@ private:
     std::vector<DualQuaternion> m_poses;
 };
 
-KeyPositionPanel::KeyPositionPanel(Kinect::Sensor *sensor, GLWidget *view, QWidget *parent)
+KeyPositionPanel::KeyPositionPanel(PoseSession *session, GLWidget *view, QWidget *parent)
     : QDockWidget(tr("Key positions"), parent)
-    , m_sensor(sensor)
+    , m_session(session)
     , m_view(view)
     , m_model(new Model(this))
 {
@@ -193,8 +193,7 @@ KeyPositionPanel::KeyPositionPanel(Kinect::Sensor *sensor, GLWidget *view, QWidg
     connect(moveDownButton, &QPushButton::clicked, this, &KeyPositionPanel::moveSelectedDown);
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &KeyPositionPanel::selectionChanged);
-    connect(
-        m_sensor, &Kinect::Sensor::keyPositionsChanged, this, &KeyPositionPanel::scheduleRefresh);
+    connect(m_session, &PoseSession::keyPositionsChanged, this, &KeyPositionPanel::scheduleRefresh);
     refresh();
 }
 
@@ -238,7 +237,7 @@ void KeyPositionPanel::refresh()
     const int keep = m_wantedRow >= 0 ? m_wantedRow : selectedRow();
     m_wantedRow = -1;
     m_stale = false;
-    m_model->setPoses(m_sensor->keyPositions());
+    m_model->setPoses(m_session->keyPositions());
     selectRow(keep);
 }
 
@@ -257,7 +256,7 @@ void KeyPositionPanel::selectionChanged()
 void KeyPositionPanel::deleteSelected()
 {
     const int row = selectedRow();
-    if (row < 0 || !m_sensor->removeKeyPosition(row))
+    if (row < 0 || !m_session->removeKeyPosition(row))
         return;
     // The row that took its place, or the new last one.
     m_wantedRow = std::min(row, m_model->rowCount() - 2);
@@ -272,7 +271,7 @@ void KeyPositionPanel::moveSelectedDown() { moveSelected(1); }
 void KeyPositionPanel::moveSelected(int step)
 {
     const int row = selectedRow();
-    if (row < 0 || !m_sensor->moveKeyPosition(row, row + step))
+    if (row < 0 || !m_session->moveKeyPosition(row, row + step))
         return;
     m_wantedRow = row + step;
     refresh();

@@ -3,18 +3,15 @@
 #include <QDockWidget>
 
 class GLWidget;
+class PoseSession;
 class QAction;
 class QPushButton;
 class QTableView;
 
-namespace Kinect {
-class Sensor;
-}
-
-// The "Key positions" dock: the sensor's key positions as a table (number,
+// The "Key positions" dock: the session's key positions as a table (number,
 // position in metres, rotation as angle in degrees and unit axis), with
 // buttons to delete the selected one and to move it up or down. Edits go
-// through the sensor, so they are journaled and undoable, and the 3D view
+// through the session, so they are journaled and undoable, and the 3D view
 // repaints with them. The selected row is highlighted in the 3D view while
 // the panel is shown.
 //
@@ -24,7 +21,7 @@ class Sensor;
 class KeyPositionPanel : public QDockWidget {
     Q_OBJECT
 public:
-    KeyPositionPanel(Kinect::Sensor *sensor, GLWidget *view, QWidget *parent = nullptr);
+    KeyPositionPanel(PoseSession *session, GLWidget *view, QWidget *parent = nullptr);
     ~KeyPositionPanel() override;
 
     // The selected row, -1 for none.
@@ -57,7 +54,7 @@ private:
     void moveSelected(int step);
     void selectionChanged();
 
-    Kinect::Sensor *m_sensor;
+    PoseSession *m_session;
     GLWidget *m_view;
     Model *m_model;
     bool m_stale = true;

@@ -1,10 +1,10 @@
 #include "app/MotionExportCommand.h"
 
-#include "app/KeyPositionImport.h"
 #include "motion/MotionExport.h"
+#include "session/AtomicFile.h"
+#include "session/KeyPositionImport.h"
 
 #include <QCommandLineParser>
-#include <QSaveFile>
 
 #include <cmath>
 #include <cstdio>
@@ -78,18 +78,6 @@ bool writeStandardOutput(const std::string &text)
 }
 
 } // namespace
-
-bool saveTextAtomically(const QString &fileName, const std::string &text, QString *reason)
-{
-    QSaveFile file(fileName);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(text.data(), static_cast<qint64>(text.size()));
-        if (file.commit())
-            return true;
-    }
-    *reason = file.errorString();
-    return false;
-}
 
 bool wantsMotionExport(int argc, char **argv)
 {
@@ -208,7 +196,7 @@ int runMotionExport(const QCommandLineParser &parser)
         return MotionExportSucceeded;
     }
     QString reason;
-    if (!saveTextAtomically(output, text, &reason))
+    if (!replaceFileAtomically(output, QByteArray::fromStdString(text), &reason))
         return complain(QStringLiteral("%1: cannot be written: %2").arg(output, reason),
             MotionExportWriteFailed);
     return MotionExportSucceeded;

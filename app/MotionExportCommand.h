@@ -2,8 +2,6 @@
 
 #include <QStringList>
 
-#include <string>
-
 class QCommandLineParser;
 class QString;
 
@@ -41,7 +39,3 @@ int runMotionExport(const QCommandLineParser &parser);
 // Parses arguments (the program name first) with the export's options alone
 // and runs it.
 int runMotionExportCommandLine(const QStringList &arguments);
-
-// Writes text beside fileName and renames it over it: an existing file is
-// either replaced whole or left as it was. False with the reason otherwise.
-bool saveTextAtomically(const QString &fileName, const std::string &text, QString *reason);

@@ -1,17 +1,19 @@
 #include "app/mainDialog.h"
 
 #include "app/FileNameQuestion.h"
-#include "app/KeyPositionExport.h"
-#include "app/KeyPositionImport.h"
 #include "app/KeyPositionPanel.h"
-#include "app/MotionExportCommand.h"
 #include "app/MotionExportDialog.h"
-#include "app/SessionJournal.h"
 #include "app/ViewCell.h"
 #include "app/ViewWindowAdapter.h"
+#include "app/WindowCapture.h"
 #include "motion/Motion.h"
 #include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
+#include "session/AtomicFile.h"
+#include "session/KeyPositionExport.h"
+#include "session/KeyPositionImport.h"
+#include "session/PoseSession.h"
+#include "session/SessionJournal.h"
 #include "view/GLWidget.h"
 
 #include <QAction>
@@ -163,7 +165,9 @@ mainDialog::mainDialog()
     exitAction = new QAction(QStringLiteral("E&xit"), fileMenu);
     fileMenu->addAction(exitAction);
 
-    sensor = new Sensor(colorLabel, skeletonLabel);
+    session = new PoseSession(this);
+    sensor = new Sensor(colorLabel, skeletonLabel, session);
+    sensor->setCaptureHost(&WindowCapture::instance());
     m_viewAdapter = std::make_unique<ViewWindowAdapter>(*this);
     glWidget->setWindow(m_viewAdapter.get(), m_viewAdapter.get());
     // The lists are restored and journaled before any frame can reach them.
@@ -191,6 +195,8 @@ mainDialog::~mainDialog()
     stopPolling();
     delete sensor;
     sensor = nullptr;
+    delete session;
+    session = nullptr;
     // A clean exit: the journal is marked closed, so the next start offers
     // nothing back.
     if (journal->isActive() && !journal->close())
@@ -206,15 +212,10 @@ void mainDialog::startJournal()
     const RestoreQuestion &installed = installedRestoreQuestion();
     bool asked = false;
     const SessionStart start = startSession(
-        *journal, [&](const QString &question, const QString &details) {
+        *session, *journal, [&](const QString &question, const QString &details) {
             asked = true;
             return installed ? installed(question, details) : askWithQuestionBox(question, details);
         });
-    if (start.restored)
-        sensor->restorePositions(start.keyPositions, start.continuousPositions);
-    if (start.journaling)
-        sensor->setListListeners(journal->listener(journal::JournalList::KeyPositions),
-            journal->listener(journal::JournalList::ContinuousPositions));
 
     QStringList message;
     if (!start.message.isEmpty())
@@ -232,17 +233,24 @@ void mainDialog::startJournal()
     });
     connect(journal, &SessionJournal::writeResumed, this,
         [this] { statusBar()->showMessage(tr("The session journal is written again.")); });
-    // The view's slots read the window through mainDialogInstance, which
-    // main() sets once the window exists.
+    // Shown as capture shows them. The view's slots read the window through
+    // mainDialogInstance, which main() sets once the window exists.
     if (start.restored)
         QMetaObject::invokeMethod(
-            this, [this] { sensor->showPositions(); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                if (session->keyPositionCount() > 0)
+                    WindowCapture::showKeyPositions();
+                if (session->continuousPositionCount() > 0)
+                    WindowCapture::showContinuousMotion();
+            },
+            Qt::QueuedConnection);
 }
 
 void mainDialog::addEditing()
 {
     undoStack = new QUndoStack(this);
-    sensor->setUndoStack(undoStack);
+    session->setUndoStack(undoStack);
     editMenu = menuBar()->addMenu(tr("&Edit"));
     undoAction = undoStack->createUndoAction(editMenu, tr("&Undo"));
     undoAction->setShortcut(QKeySequence::Undo);
@@ -251,14 +259,18 @@ void mainDialog::addEditing()
     redoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     editMenu->addAction(redoAction);
 
-    keyPositionPanel = new KeyPositionPanel(sensor, glWidget, this);
+    keyPositionPanel = new KeyPositionPanel(session, glWidget, this);
     addDockWidget(Qt::RightDockWidgetArea, keyPositionPanel);
     keyPositionPanel->hide();
     viewMenu = menuBar()->addMenu(tr("&View"));
     viewMenu->addAction(keyPositionPanel->toggleViewAction());
 
-    // The motions follow every undo and redo at once.
-    connect(sensor, &Sensor::editReplayed, glWidget, QOverload<>::of(&QWidget::update));
+    // The motions follow every undo and redo at once, and a list an undo or
+    // redo fills is shown as capture shows it.
+    connect(session, &PoseSession::editReplayed, glWidget, QOverload<>::of(&QWidget::update));
+    connect(session, &PoseSession::keyPositionsRefilled, this, &WindowCapture::showKeyPositions);
+    connect(session, &PoseSession::continuousPositionsRefilled, this,
+        &WindowCapture::showContinuousMotion);
 }
 
 void mainDialog::stopPolling()
@@ -680,7 +692,7 @@ void mainDialog::importKeyPositions()
             tr("The key positions could not be imported; nothing was changed.\n%1").arg(problem));
         return;
     }
-    const int held = sensor->keyPositionCount();
+    const int held = session->keyPositionCount();
     if (held > 0
         && QMessageBox::question(this, tr("Import key positions"),
                tr("Replace the %1 held now with the %2 of \"%3\"?")
@@ -690,7 +702,7 @@ void mainDialog::importKeyPositions()
                QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
             != QMessageBox::Yes)
         return;
-    sensor->replaceKeyPositions(imported.positions, tr("Import key positions"));
+    session->replaceKeyPositions(imported.positions, tr("Import key positions"));
     glWidget->update();
     const QString name = QDir::toNativeSeparators(fileName);
     const QString count
@@ -794,7 +806,7 @@ void mainDialog::exportMotion()
     for (size_t i = 0; i < kinds.size(); ++i) {
         const QString fileName = motionFileName(chosen, suffix, kinds[i], kinds.size() > 1);
         QString reason;
-        if (!saveTextAtomically(fileName, texts[i], &reason)) {
+        if (!replaceFileAtomically(fileName, QByteArray::fromStdString(texts[i]), &reason)) {
             QMessageBox::warning(this, tr("Export failed"),
                 tr("The motion could not be written to \"%1\": %2.")
                     .arg(QDir::toNativeSeparators(fileName), reason));
@@ -836,7 +848,7 @@ void mainDialog::continuousReset()
             check->setChecked(false);
     }
     glWidget->resetContinuousMotion();
-    sensor->clearContinuousPositions();
+    session->clearContinuousPositions();
 }
 
 } // namespace Kinect

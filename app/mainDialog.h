@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SessionRestore.h"
+#include "session/SessionRestore.h"
 
 #include <QMainWindow>
 
@@ -23,6 +23,7 @@ class QVBoxLayout;
 class QWidget;
 class GLWidget;
 class KeyPositionPanel;
+class PoseSession;
 class SessionJournal;
 class ViewWindowAdapter;
 
@@ -34,10 +35,10 @@ class skeletonThread;
 
 // The one main window: the colour and skeleton views on top, the 3D view with
 // its position row below, and the four control groups. The constructor builds
-// the whole widget tree, creates the sensor and the two polling threads and
-// makes every connection. The sensor reaches the controls through
-// mainDialogInstance and the public members below; the 3D view through the
-// controls and pose lists the window hands it.
+// the whole widget tree, creates the session, the sensor and the two polling
+// threads and makes every connection. Capture (through WindowCapture) reaches
+// the controls through mainDialogInstance and the public members below; the
+// 3D view through the controls and pose lists the window hands it.
 //
 // The window keeps the session in a journal: before the polling threads
 // start it offers back what a session that did not end cleanly left, then
@@ -142,6 +143,8 @@ public:
     QVBoxLayout *objectSizeLayout;
     colorThread *colorFrameThread;
     skeletonThread *skeletonFrameThread;
+    // The session's pose lists, which the sensor captures into.
+    PoseSession *session;
     // The session's journal; a child of the window, closed when it goes.
     SessionJournal *journal;
     QUndoStack *undoStack;

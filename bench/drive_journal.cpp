@@ -13,14 +13,15 @@
 // platform unless QT_QPA_PLATFORM says otherwise; they are never shown.
 
 #include "algebra/KeyPoseList.h"
-#include "app/JournalFormat.h"
-#include "app/SessionJournal.h"
-#include "app/SessionRestore.h"
 #include "app/mainDialog.h"
 #include "bench/support/BenchPoses.h"
 #include "bench/support/ResultTable.h"
 #include "bench/support/Stopwatch.h"
 #include "sensor/Sensor.h"
+#include "session/JournalFormat.h"
+#include "session/PoseSession.h"
+#include "session/SessionJournal.h"
+#include "session/SessionRestore.h"
 #include "testkit/BenchmarkStart.h"
 
 #include <QApplication>
@@ -67,19 +68,13 @@ std::unique_ptr<QTemporaryDir> journalDirectory()
     return dir;
 }
 
-// The program's two lists, attached to a started journal.
-struct Lists {
-    explicit Lists(SessionJournal &journal)
+// The program's session, journaled by a started journal.
+struct JournaledSession : PoseSession {
+    explicit JournaledSession(SessionJournal &journal)
     {
-        keys.setListener(journal.listener(JournalList::KeyPositions));
-        continuous.setListener(journal.listener(JournalList::ContinuousPositions));
+        setListListeners(journal.listener(JournalList::KeyPositions),
+            journal.listener(JournalList::ContinuousPositions));
     }
-    ~Lists()
-    {
-        keys.setListener(nullptr);
-        continuous.setListener(nullptr);
-    }
-    KeyPoseList keys, continuous;
 };
 
 bool startEmpty(SessionJournal &journal)
@@ -102,7 +97,7 @@ void costPerSecond(const std::vector<DualQuaternion> &poses)
     SessionJournal journal(dir->path());
     if (!startEmpty(journal))
         return;
-    Lists lists(journal);
+    JournaledSession session(journal);
     const int perFlush = captureHz * SessionJournal::flushInterval / 1000;
     std::vector<double> seconds;
     size_t next = 0;
@@ -110,7 +105,7 @@ void costPerSecond(const std::vector<DualQuaternion> &poses)
         const double start = processCpuSeconds();
         for (int flush = 0; flush < captureHz / perFlush; ++flush) {
             for (int i = 0; i < perFlush; ++i)
-                lists.continuous.append(poses[next++ % poses.size()]);
+                session.appendContinuousPosition(poses[next++ % poses.size()]);
             journal.flush();
         }
         seconds.push_back(processCpuSeconds() - start);
@@ -131,13 +126,13 @@ void realTimeCapture(const std::vector<DualQuaternion> &poses, int runSeconds)
     SessionJournal journal(dir->path());
     if (!startEmpty(journal))
         return;
-    Lists lists(journal);
+    JournaledSession session(journal);
     QTimer frame;
     frame.setTimerType(Qt::PreciseTimer);
     frame.setInterval(1000 / captureHz);
     size_t next = 0;
-    QObject::connect(
-        &frame, &QTimer::timeout, [&] { lists.continuous.append(poses[next++ % poses.size()]); });
+    QObject::connect(&frame, &QTimer::timeout,
+        [&] { session.appendContinuousPosition(poses[next++ % poses.size()]); });
     const double cpu = processCpuSeconds();
     bench::Stopwatch wall;
     frame.start();
@@ -168,14 +163,14 @@ QByteArray captureJournal(const std::vector<DualQuaternion> &poses, int count, i
         SessionJournal journal(dir->path());
         if (!startEmpty(journal))
             return bytes;
-        Lists lists(journal);
+        JournaledSession session(journal);
         const int perFlush = captureHz * SessionJournal::flushInterval / 1000;
         for (int i = 1; i <= count; ++i) {
-            lists.continuous.append(poses[size_t(i) % poses.size()]);
+            session.appendContinuousPosition(poses[size_t(i) % poses.size()]);
             if (keyEvery > 0 && i % keyEvery == 0)
-                lists.keys.append(poses[size_t(i) % poses.size()]);
+                session.captureKeyPosition(poses[size_t(i) % poses.size()]);
             if (resetEvery > 0 && i % resetEvery == 0 && i < count)
-                lists.continuous.clear();
+                session.clearContinuousPositions();
             if (i % perFlush == 0)
                 journal.writePending();
         }
@@ -183,8 +178,8 @@ QByteArray captureJournal(const std::vector<DualQuaternion> &poses, int count, i
         QFile file(journal.path());
         if (file.open(QIODevice::ReadOnly))
             bytes = file.readAll();
-        *keys = lists.keys.poses();
-        *continuous = lists.continuous.poses();
+        *keys = session.keyPositions();
+        *continuous = session.continuousPositions();
     }
     return bytes;
 }

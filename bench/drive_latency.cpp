@@ -22,6 +22,7 @@
 #include "app/mainDialog.h"
 #include "bench/support/ProcessStats.h"
 #include "bench/support/ResultTable.h"
+#include "sensor/CaptureRules.h"
 #include "sensor/Sensor.h"
 #include "sensor/sources/DemoOperator.h"
 #include "sensor/sources/DemoSource.h"

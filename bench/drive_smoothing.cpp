@@ -216,8 +216,7 @@ Capture captureOf(const Track &track, bool followGesture)
     Kinect::stillFrameCount = 0;
     Kinect::gestureLatch = 0;
     KeyPoseList keys;
-    KeyPoseList continuous;
-    Kinect::CaptureRules rules(keys, continuous);
+    Kinect::CaptureRules rules;
     Kinect::CaptureChoice choice;
     choice.recording = !followGesture;
     choice.keyPositions = true;
@@ -228,7 +227,10 @@ Capture captureOf(const Track &track, bool followGesture)
             continue;
         const Kinect::HandJoints hand { jointOf(body, JointType_HandRight),
             jointOf(body, JointType_HandTipRight), jointOf(body, JointType_ThumbRight) };
-        rules.step(choice, followGesture ? body.handLeftState : HandState_Unknown, hand);
+        const Kinect::CaptureEffects effects
+            = rules.step(choice, followGesture ? body.handLeftState : HandState_Unknown, hand);
+        if (effects.keyPositionStored && effects.pose)
+            keys.append(*effects.pose);
         // A key position is stored at the 100th still frame, which sets the
         // count back to 0.
         capture.longestStill = std::max(capture.longestStill,

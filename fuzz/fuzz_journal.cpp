@@ -1,8 +1,8 @@
 // libFuzzer target: the session journal reader on arbitrary bytes, once as
 // they come and once with every checksum made right, so that the fuzzer
 // reaches the replay of records and not only the checksum test.
-#include "app/JournalFormat.h"
 #include "fuzz/FuzzCheck.h"
+#include "session/JournalFormat.h"
 
 #include <QtEndian>
 

@@ -1,6 +1,6 @@
 // libFuzzer target: the key-position import on arbitrary bytes.
-#include "app/KeyPositionImport.h"
 #include "fuzz/FuzzCheck.h"
+#include "session/KeyPositionImport.h"
 
 #include <cmath>
 #include <cstddef>

@@ -1,6 +1,5 @@
 #include "sensor/CaptureRules.h"
 
-#include "algebra/KeyPoseList.h"
 #include "sensor/KinectSdk.h"
 
 #include <algorithm>
@@ -38,12 +37,6 @@ namespace {
 
 } // namespace
 
-CaptureRules::CaptureRules(KeyPoseList &keyPositions, KeyPoseList &continuous)
-    : m_keyPositions(keyPositions)
-    , m_continuous(continuous)
-{
-}
-
 CaptureEffects CaptureRules::step(CaptureChoice &choice, int handLeftState, const HandJoints &hand)
 {
     CaptureEffects effects;
@@ -52,10 +45,11 @@ CaptureEffects CaptureRules::step(CaptureChoice &choice, int handLeftState, cons
         return effects;
     if (choice.continuous) {
         if (choice.mode >= 0)
-            m_continuous.appendFromPoints(hand.centre, hand.tip, hand.thumb, choice.mode);
+            effects.pose = poseFromMatrix(
+                frameFromPoints(hand.centre, hand.tip, hand.thumb, choice.mode), choice.mode);
         effects.continuousCaptured = true;
     } else if (choice.keyPositions) {
-        effects.keyPositionStored = keyPositionStep(choice.mode, hand);
+        effects.keyPositionStored = keyPositionStep(choice.mode, hand, effects.pose);
     }
     return effects;
 }
@@ -76,7 +70,8 @@ bool CaptureRules::gestureStep(CaptureChoice &choice, int handLeftState)
     return false;
 }
 
-bool CaptureRules::keyPositionStep(PoseMode mode, const HandJoints &hand)
+bool CaptureRules::keyPositionStep(
+    PoseMode mode, const HandJoints &hand, std::optional<DualQuaternion> &pose)
 {
     Matrix4 frame;
     if (mode >= 0)
@@ -88,7 +83,7 @@ bool CaptureRules::keyPositionStep(PoseMode mode, const HandJoints &hand)
     if (++stillFrameCount < stillFramesPerKeyPosition)
         return false;
     if (mode >= 0)
-        m_keyPositions.appendFromMatrix(frame, mode);
+        pose = poseFromMatrix(frame, mode);
     stillFrameCount = 0;
     return true;
 }

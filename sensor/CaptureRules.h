@@ -1,10 +1,11 @@
 #pragma once
 
+#include "algebra/DualQuaternion.h"
 #include "algebra/Pose.h"
 
 #include <QVector3D>
 
-class KeyPoseList;
+#include <optional>
 
 namespace Kinect {
 
@@ -14,7 +15,8 @@ namespace Kinect {
 extern int stillFrameCount;
 extern int gestureLatch;
 
-// What the window's capture check boxes say, read once per body frame.
+// The capture choices, read once per body frame; in the window, its capture
+// check boxes.
 struct CaptureChoice {
     bool recording = false; // "Start recording"
     bool continuous = false; // "Continuous capture"
@@ -29,21 +31,23 @@ struct HandJoints {
     QVector3D thumb;
 };
 
-// What one body's step did that the window shows.
+// What one body's step did.
 struct CaptureEffects {
     // The gesture started or stopped recording (choice.recording changed).
     bool recordingChanged = false;
-    // A continuous capture step ran (it appended a pose if a mode is chosen).
+    // A continuous capture step ran (it captured a pose if a mode is chosen).
     bool continuousCaptured = false;
-    // The hand was still for another 100 frames (a key position was appended
+    // The hand was still for another 100 frames (a key position was captured
     // if a mode is chosen).
     bool keyPositionStored = false;
+    // The pose captured, for the continuous poses or as a key position.
+    std::optional<DualQuaternion> pose;
 };
 
-// The capture rules, free of widgets: for each tracked body of a body frame
-// the left-hand gesture starts or stops recording, and while recording the
-// right hand's pose is appended to the continuous list every frame, or to
-// the key positions after it has been held still for 100 frames.
+// The capture rules, free of widgets and lists: for each tracked body of a
+// body frame the left-hand gesture starts or stops recording, and while
+// recording the right hand's pose is captured every frame as a continuous
+// pose, or as a key position after it has been held still for 100 frames.
 //
 // Still means: the two image points of the pose (G+ and G-, from the hand
 // centre and the rotation q) lie within 0.2 of those of the reference frame,
@@ -53,9 +57,6 @@ struct CaptureEffects {
 // comes to rest.
 class CaptureRules {
 public:
-    // The lists are not owned and must outlive the rules.
-    CaptureRules(KeyPoseList &keyPositions, KeyPoseList &continuous);
-
     // One tracked body: the gesture step, then, while recording, the capture
     // step. choice.recording follows the gesture, so later bodies of the
     // same frame see it.
@@ -63,13 +64,12 @@ public:
 
 private:
     bool gestureStep(CaptureChoice &choice, int handLeftState);
-    bool keyPositionStep(PoseMode mode, const HandJoints &hand);
+    bool keyPositionStep(
+        PoseMode mode, const HandJoints &hand, std::optional<DualQuaternion> &pose);
     // Whether the pose counts as still against the reference; a moving (or
     // not a number) pose becomes the new reference.
     bool isStill(const Quaternion &q, const QVector3D &centre);
 
-    KeyPoseList &m_keyPositions;
-    KeyPoseList &m_continuous;
     // G+ and G- (x, y, z, w) and the hand centre of the last body frame that
     // counted as moving; all zero at first, so the first frame moves.
     double m_referencePoints[2][4] = {};

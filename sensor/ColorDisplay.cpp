@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QPixmap>
 
-#include <cmath>
 #include <cstring>
 
 namespace Kinect {
@@ -98,30 +97,6 @@ void colorDisplay::showImage(QImage image)
     if (!label || image.isNull())
         return;
     label->setPixmap(QPixmap::fromImage(std::move(image)));
-}
-
-namespace {
-
-    // Truncation toward zero, defined for every float: NaN and values
-    // beyond the limit (infinities included) land outside any view.
-    int viewCoordinate(float value)
-    {
-        const float limit = float(viewPointLimit);
-        if (std::isnan(value))
-            return -viewPointLimit;
-        if (value >= limit)
-            return viewPointLimit;
-        if (value <= -limit)
-            return -viewPointLimit;
-        return int(value);
-    }
-
-} // namespace
-
-QPoint viewPointFromDepthPoint(const DepthSpacePoint &depthPoint, int w, int h)
-{
-    return QPoint(viewCoordinate(depthPoint.X * float(w) / 512.0f),
-        viewCoordinate(depthPoint.Y * float(h) / 424.0f));
 }
 
 } // namespace Kinect

@@ -4,7 +4,6 @@
 
 #include <QImage>
 #include <QObject>
-#include <QPoint>
 #include <QSize>
 
 #include <vector>
@@ -54,13 +53,5 @@ private:
     int height;
     ColorFrameScaler scaler;
 };
-
-// The point of a w x h view where a depth-image point (512 x 424) appears:
-// x = X w / 512, y = Y h / 424 in single precision, truncated toward zero. A
-// coordinate that is not a number, or lies beyond viewPointLimit, becomes
-// -viewPointLimit or +viewPointLimit: far outside any view, yet safe to draw
-// to.
-constexpr int viewPointLimit = 1 << 16;
-QPoint viewPointFromDepthPoint(const DepthSpacePoint &depthPoint, int w, int h);
 
 } // namespace Kinect

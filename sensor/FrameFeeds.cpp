@@ -6,14 +6,6 @@ namespace Kinect {
 
 namespace {
 
-    template <class Interface> void releaseInterface(Interface *&object)
-    {
-        if (object) {
-            object->Release();
-            object = nullptr;
-        }
-    }
-
     // A body as the camera reports it, read through the contract. A body
     // whose tracking state or joints cannot be read is skipped for this
     // frame: it is stored untracked. A hand state that cannot be read stays

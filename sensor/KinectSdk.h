@@ -236,6 +236,15 @@ struct IKinectSensor : IUnknown {
 // gives no camera. Fails only for a null out-parameter.
 HRESULT GetDefaultKinectSensor(IKinectSensor **sensor);
 
+// Gives up the reference object holds, if any, and nulls it.
+template <class Interface> void releaseInterface(Interface *&object)
+{
+    if (object) {
+        object->Release();
+        object = nullptr;
+    }
+}
+
 // Events and waits, for the threads that take frames: a thread waits on its
 // reader's frame-arrival event and on a stop event of its own.
 constexpr DWORD INFINITE = 0xFFFFFFFFu;

@@ -1,344 +1,31 @@
 #include "sensor/Sensor.h"
 
-#include "algebra/KeyPoseList.h"
-#include "algebra/KeyPoseListListener.h"
-#include "algebra/Pose.h"
-#include "app/mainDialog.h"
+#include "sensor/BodyCapture.h"
+#include "sensor/CaptureHost.h"
 #include "sensor/ColorDisplay.h"
 #include "sensor/FrameFeeds.h"
 #include "sensor/KinectSdk.h"
+#include "sensor/SkeletonOverlay.h"
+#include "sensor/sources/Source.h"
+#include "session/PoseSession.h"
 
-#include <QCheckBox>
 #include <QDebug>
 #include <QLabel>
-#include <QPainter>
-#include <QPixmap>
-#include <QSlider>
-#include <QStatusBar>
-#include <QUndoCommand>
-#include <QUndoStack>
 
-#include <algorithm>
-#include <cstring>
 #include <deque>
 #include <utility>
 
 namespace Kinect {
 
-namespace {
-
-    // The skeleton overlay's fixed size: two pixels less than the scroll
-    // area that holds the skeleton label.
-    constexpr int overlayWidth = 938;
-    constexpr int overlayHeight = 438;
-
-    // The stick figure's bones, in drawing order.
-    constexpr JointType bones[24][2] = {
-        { JointType_FootLeft, JointType_AnkleLeft },
-        { JointType_AnkleLeft, JointType_KneeLeft },
-        { JointType_KneeLeft, JointType_HipLeft },
-        { JointType_HipLeft, JointType_SpineBase },
-        { JointType_SpineBase, JointType_HipRight },
-        { JointType_HipRight, JointType_KneeRight },
-        { JointType_KneeRight, JointType_AnkleRight },
-        { JointType_AnkleRight, JointType_FootRight },
-        { JointType_SpineBase, JointType_SpineMid },
-        { JointType_SpineMid, JointType_SpineShoulder },
-        { JointType_SpineShoulder, JointType_Neck },
-        { JointType_Neck, JointType_Head },
-        { JointType_SpineShoulder, JointType_ShoulderLeft },
-        { JointType_ShoulderLeft, JointType_ElbowLeft },
-        { JointType_ElbowLeft, JointType_WristLeft },
-        { JointType_WristLeft, JointType_HandLeft },
-        { JointType_HandLeft, JointType_ThumbLeft },
-        { JointType_HandLeft, JointType_HandTipLeft },
-        { JointType_SpineShoulder, JointType_ShoulderRight },
-        { JointType_ShoulderRight, JointType_ElbowRight },
-        { JointType_ElbowRight, JointType_WristRight },
-        { JointType_WristRight, JointType_HandRight },
-        { JointType_HandRight, JointType_HandTipRight },
-        { JointType_HandRight, JointType_ThumbRight },
-    };
-
-    template <class Interface> void releaseInterface(Interface *&object)
-    {
-        if (object) {
-            object->Release();
-            object = nullptr;
-        }
-    }
-
-    CaptureChoice checkedChoice(const mainDialog &window)
-    {
-        CaptureChoice choice;
-        choice.recording = window.startRecordingCheck->isChecked();
-        choice.continuous = window.continuousCaptureCheck->isChecked();
-        choice.keyPositions = window.keyPositionCaptureCheck->isChecked();
-        if (window.spatialCaptureCheck->isChecked())
-            choice.mode = PoseModeSpatial;
-        else if (window.planarCaptureCheck->isChecked())
-            choice.mode = PoseModePlanar;
-        return choice;
-    }
-
-    // Checks box, or re-announces it as checked so that the 3D view redraws.
-    void checkOrAnnounce(QCheckBox *box)
-    {
-        if (!box->isChecked())
-            box->setChecked(true);
-        else
-            Q_EMIT box->stateChanged(Qt::Checked);
-    }
-
-    // What capture does after a continuous pose: the first one switches the
-    // continuous motion on, with its frames; later ones redraw it.
-    void showContinuousMotion(mainDialog &window)
-    {
-        if (!window.continuousMotionCheck->isChecked()) {
-            window.continuousMotionCheck->setChecked(true);
-            if (!window.framesCheck->isChecked())
-                window.framesCheck->setChecked(true);
-        } else {
-            Q_EMIT window.continuousMotionCheck->stateChanged(Qt::Checked);
-        }
-    }
-
-    bool sameBits(const std::vector<DualQuaternion> &a, const std::vector<DualQuaternion> &b)
-    {
-        return a.size() == b.size()
-            && (a.empty()
-                || std::memcmp(a.data(), b.data(), a.size() * sizeof(DualQuaternion)) == 0);
-    }
-
-    // An empty vector becomes clear(), so that the list's listeners see a
-    // reset as one.
-    void setList(KeyPoseList &list, std::vector<DualQuaternion> poses)
-    {
-        if (poses.empty())
-            list.clear();
-        else
-            list.setPoses(std::move(poses));
-    }
-
-    // One undoable change of a pose list. The first redo() is the change
-    // itself (made by push(), or already made by capture); a list that an
-    // undo or a later redo fills from empty is shown as capture shows it.
-    // Undo runs only on the state the change left, and redo on the state
-    // before it: the stack keeps that order, and every other change of a
-    // key list is a step too. The continuous list also grows by capture
-    // between steps; its one step, the reset, allows for that.
-    class ListChange : public QUndoCommand {
-    public:
-        ListChange(Sensor &sensor, const QString &text, KeyPoseList &list, bool continuous,
-            bool done = false)
-            : QUndoCommand(text)
-            , m_list(list)
-            , m_sensor(sensor)
-            , m_continuous(continuous)
-            , m_done(done)
-        {
-        }
-
-        void redo() final
-        {
-            const bool first = std::exchange(m_first, false);
-            if (first && m_done)
-                return;
-            const bool wasEmpty = m_list.size() == 0;
-            apply();
-            if (!first)
-                replayed(wasEmpty);
-        }
-        void undo() final
-        {
-            const bool wasEmpty = m_list.size() == 0;
-            revert();
-            replayed(wasEmpty);
-        }
-
-    protected:
-        virtual void apply() = 0;
-        virtual void revert() = 0;
-        KeyPoseList &m_list;
-
-    private:
-        void replayed(bool wasEmpty)
-        {
-            Q_EMIT m_sensor.editReplayed();
-            mainDialog *window = mainDialogInstance;
-            if (!window || !wasEmpty || m_list.size() == 0)
-                return;
-            if (m_continuous)
-                showContinuousMotion(*window);
-            else
-                checkOrAnnounce(window->keyPositionsCheck);
-        }
-
-        Sensor &m_sensor;
-        bool m_continuous;
-        bool m_done;
-        bool m_first = true;
-    };
-
-    class AppendPose : public ListChange {
-    public:
-        AppendPose(Sensor &sensor, const QString &text, KeyPoseList &list,
-            const DualQuaternion &pose, bool done)
-            : ListChange(sensor, text, list, false, done)
-            , m_pose(pose)
-        {
-        }
-
-    private:
-        void apply() override { m_list.append(m_pose); }
-        void revert() override { m_list.removeAt(m_list.size() - 1); }
-        DualQuaternion m_pose;
-    };
-
-    class RemovePose : public ListChange {
-    public:
-        RemovePose(Sensor &sensor, const QString &text, KeyPoseList &list, int index)
-            : ListChange(sensor, text, list, false)
-            , m_index(index)
-            , m_pose(list.at(index))
-        {
-        }
-
-    private:
-        void apply() override { m_list.removeAt(m_index); }
-        void revert() override
-        {
-            m_list.append(m_pose);
-            const int last = m_list.size() - 1;
-            if (m_index != last)
-                m_list.move(last, m_index);
-        }
-        int m_index;
-        DualQuaternion m_pose;
-    };
-
-    class MovePose : public ListChange {
-    public:
-        MovePose(Sensor &sensor, const QString &text, KeyPoseList &list, int from, int to)
-            : ListChange(sensor, text, list, false)
-            , m_from(from)
-            , m_to(to)
-        {
-        }
-
-    private:
-        void apply() override { m_list.move(m_from, m_to); }
-        void revert() override { m_list.move(m_to, m_from); }
-        int m_from;
-        int m_to;
-    };
-
-    // Holds both lists: the key positions are a few dozen poses.
-    class ReplacePoses : public ListChange {
-    public:
-        ReplacePoses(Sensor &sensor, const QString &text, KeyPoseList &list,
-            std::vector<DualQuaternion> after)
-            : ListChange(sensor, text, list, false)
-            , m_before(list.poses())
-            , m_after(std::move(after))
-        {
-        }
-
-    private:
-        void apply() override { setList(m_list, m_after); }
-        void revert() override { setList(m_list, m_before); }
-        std::vector<DualQuaternion> m_before;
-        std::vector<DualQuaternion> m_after;
-    };
-
-    // The reset of the continuous poses holds the one copy of the poses it
-    // removed. Capture may append after it: an undo puts the removed poses
-    // back in front of those, and a redo removes them from the front again,
-    // so no captured pose is lost either way.
-    class ResetContinuous : public ListChange {
-    public:
-        ResetContinuous(Sensor &sensor, const QString &text, KeyPoseList &list)
-            : ListChange(sensor, text, list, true)
-            , m_removed(list.poses())
-        {
-        }
-
-    private:
-        void apply() override
-        {
-            std::vector<DualQuaternion> poses = m_list.poses();
-            poses.erase(poses.begin(),
-                poses.begin() + std::ptrdiff_t(std::min(poses.size(), m_removed.size())));
-            setList(m_list, std::move(poses));
-        }
-        void revert() override
-        {
-            std::vector<DualQuaternion> poses = m_removed;
-            const std::vector<DualQuaternion> since = m_list.poses();
-            poses.insert(poses.end(), since.begin(), since.end());
-            setList(m_list, std::move(poses));
-        }
-        std::vector<DualQuaternion> m_removed;
-    };
-
-} // namespace
-
-// The key positions' one listener: hands every change on to the listener
-// set with setListListeners() and tells whoever follows the key positions.
-class Sensor::KeyPositionTap : public KeyPoseListListener {
-public:
-    explicit KeyPositionTap(Sensor &sensor)
-        : m_sensor(sensor)
-    {
-    }
-    KeyPoseListListener *next = nullptr;
-
-    void poseAppended(const KeyPoseList &list, const DualQuaternion &pose) override
-    {
-        if (next)
-            next->poseAppended(list, pose);
-        changed();
-    }
-    void posesReplaced(const KeyPoseList &list, const std::vector<DualQuaternion> &poses) override
-    {
-        if (next)
-            next->posesReplaced(list, poses);
-        changed();
-    }
-    void posesCleared(const KeyPoseList &list) override
-    {
-        if (next)
-            next->posesCleared(list);
-        changed();
-    }
-    void poseRemoved(const KeyPoseList &list, int index) override
-    {
-        if (next)
-            next->poseRemoved(list, index);
-        changed();
-    }
-    void poseMoved(const KeyPoseList &list, int from, int to) override
-    {
-        if (next)
-            next->poseMoved(list, from, to);
-        changed();
-    }
-
-private:
-    void changed() { Q_EMIT m_sensor.keyPositionsChanged(); }
-    Sensor &m_sensor;
-};
-
-Sensor::Sensor(QLabel *colorLabel, QLabel *skeletonLabel)
+Sensor::Sensor(QLabel *colorLabel, QLabel *skeletonLabel, PoseSession *session)
     : colorLabel(colorLabel)
     , skeletonLabel(skeletonLabel)
-    , keyPositionList(new KeyPoseList)
-    , continuousList(new KeyPoseList)
-    , keyPositionTap(std::make_unique<KeyPositionTap>(*this))
-    , captureRules(std::make_unique<CaptureRules>(*keyPositionList, *continuousList))
+    , m_ownSession(session ? nullptr : std::make_unique<PoseSession>())
+    , m_session(session ? session : m_ownSession.get())
+    , m_capture(std::make_unique<BodyCapture>(*m_session))
 {
-    keyPositionList->setListener(keyPositionTap.get());
     startUp();
+    m_overlay = std::make_unique<SkeletonOverlay>(skeletonLabel, coordinateMapper);
     if (bodyFrameReader)
         m_bodyFeed = std::make_shared<BodyFrameFeed>(bodyFrameReader);
     if (colorFrameReader && colorPresenter) {
@@ -361,14 +48,6 @@ Sensor::~Sensor()
         kinectSensor->Close();
         releaseInterface(kinectSensor);
     }
-    // The stack's steps act on the lists that go now.
-    if (m_undoStack)
-        m_undoStack->clear();
-    captureRules.reset();
-    delete keyPositionList;
-    keyPositionList = nullptr;
-    delete continuousList;
-    continuousList = nullptr;
 }
 
 void Sensor::startUp()
@@ -407,93 +86,27 @@ void Sensor::startUp()
         qDebug() << "Sensor not working";
 }
 
-std::vector<DualQuaternion> Sensor::keyPositions() const { return keyPositionList->poses(); }
+void Sensor::setCaptureHost(CaptureHost *host) { m_capture->setHost(host); }
 
-std::vector<DualQuaternion> Sensor::continuousPositions() const { return continuousList->poses(); }
+std::vector<DualQuaternion> Sensor::keyPositions() const { return m_session->keyPositions(); }
 
-int Sensor::keyPositionCount() const { return keyPositionList->size(); }
-
-int Sensor::continuousPositionCount() const { return continuousList->size(); }
-
-void Sensor::perform(QUndoCommand *command)
+std::vector<DualQuaternion> Sensor::continuousPositions() const
 {
-    if (m_undoStack) {
-        m_undoStack->push(command);
-    } else {
-        command->redo();
-        delete command;
-    }
+    return m_session->continuousPositions();
 }
 
-void Sensor::addKeyPosition(const DualQuaternion &pose)
-{
-    perform(new AppendPose(*this, tr("Select position"), *keyPositionList, pose, false));
-}
+int Sensor::keyPositionCount() const { return m_session->keyPositionCount(); }
 
-void Sensor::clearKeyPositions()
-{
-    if (keyPositionList->size() > 0)
-        perform(new ReplacePoses(*this, tr("Reset key position capture"), *keyPositionList, {}));
-}
+int Sensor::continuousPositionCount() const { return m_session->continuousPositionCount(); }
 
-void Sensor::clearContinuousPositions()
-{
-    if (continuousList->size() > 0)
-        perform(new ResetContinuous(*this, tr("Reset continuous capture"), *continuousList));
-}
+void Sensor::addKeyPosition(const DualQuaternion &pose) { m_session->addKeyPosition(pose); }
 
-bool Sensor::removeKeyPosition(int index)
-{
-    if (index < 0 || index >= keyPositionList->size())
-        return false;
-    perform(new RemovePose(*this, tr("Delete key position"), *keyPositionList, index));
-    return true;
-}
-
-bool Sensor::moveKeyPosition(int from, int to)
-{
-    const int size = keyPositionList->size();
-    if (from < 0 || from >= size || to < 0 || to >= size || from == to)
-        return false;
-    perform(
-        new MovePose(*this, to < from ? tr("Move key position up") : tr("Move key position down"),
-            *keyPositionList, from, to));
-    return true;
-}
+void Sensor::clearKeyPositions() { m_session->clearKeyPositions(); }
 
 void Sensor::replaceKeyPositions(std::vector<DualQuaternion> poses, const QString &text)
 {
-    if (!sameBits(poses, keyPositionList->poses()))
-        perform(new ReplacePoses(*this, text, *keyPositionList, std::move(poses)));
+    m_session->replaceKeyPositions(std::move(poses), text);
 }
-
-void Sensor::restorePositions(
-    std::vector<DualQuaternion> keyPositions, std::vector<DualQuaternion> continuousPositions)
-{
-    keyPositionList->setPoses(std::move(keyPositions));
-    continuousList->setPoses(std::move(continuousPositions));
-}
-
-void Sensor::showPositions()
-{
-    mainDialog *window = mainDialogInstance;
-    if (!window)
-        return;
-    if (keyPositionList->size() > 0)
-        checkOrAnnounce(window->keyPositionsCheck);
-    if (continuousList->size() > 0)
-        showContinuousMotion(*window);
-}
-
-void Sensor::setListListeners(KeyPoseListListener *keyPositions, KeyPoseListListener *continuous)
-{
-    keyPositionTap->next = keyPositions;
-    continuousList->setListener(continuous);
-}
-
-void Sensor::setUndoStack(QUndoStack *stack) { m_undoStack = stack; }
-
-QUndoStack *Sensor::undoStack() const { return m_undoStack; }
 
 void Sensor::updateColorFrame()
 {
@@ -534,86 +147,24 @@ void Sensor::reportDroppedFrames(std::size_t dropped)
         = QStringLiteral("Capture fell behind: the oldest %1 body frames were dropped")
               .arg(dropped);
     qWarning().noquote() << message;
-    if (mainDialogInstance)
-        mainDialogInstance->statusBar()->showMessage(message);
+    if (CaptureHost *host = m_capture->host())
+        host->showCaptureProblem(message);
 }
 
-void Sensor::StoreKeyPosition(bool)
-{
-    if (!mainDialogInstance)
-        return;
-    const int i = mainDialogInstance->positionSlider->value();
-    if (i >= 0 && i < continuousList->size())
-        addKeyPosition(continuousList->at(i));
-}
+void Sensor::StoreKeyPosition(bool) { m_capture->storeSelectedPosition(); }
 
 void Sensor::processBodies(const camera::BodyFrame &frame)
 {
     if (!coordinateMapper)
         return;
-    const int w = skeletonLabel ? skeletonLabel->width() : overlayWidth;
-    const int h = skeletonLabel ? skeletonLabel->height() : overlayHeight;
-    mainDialog *window = mainDialogInstance;
-    CaptureChoice choice;
-    if (window)
-        choice = checkedChoice(*window);
-    for (const camera::Body &body : frame.bodies) {
-        if (!body.tracked)
-            continue;
-        QPoint points[JointType_Count];
-        HandJoints hand;
-        for (int j = 0; j < JointType_Count; ++j) {
-            const Joint &joint = body.joints[std::size_t(j)];
-            const CameraSpacePoint &p = joint.Position;
-            points[j] = jointToViewPoint(p, w, h);
-            if (joint.JointType == JointType_HandRight)
-                hand.centre = QVector3D(p.X, p.Y, p.Z);
-            else if (joint.JointType == JointType_HandTipRight)
-                hand.tip = QVector3D(p.X, p.Y, p.Z);
-            else if (joint.JointType == JointType_ThumbRight)
-                hand.thumb = QVector3D(p.X, p.Y, p.Z);
-        }
-        drawSkeletonOverlay(points);
-        if (!window)
-            continue;
-        const int keyPositionsBefore = keyPositionList->size();
-        const CaptureEffects effects = captureRules->step(choice, body.handLeftState, hand);
-        if (effects.recordingChanged)
-            window->startRecordingCheck->setChecked(choice.recording);
-        if (effects.continuousCaptured)
-            showContinuousMotion(*window);
-        if (effects.keyPositionStored) {
-            // Capture appended it already: the step only records it.
-            if (m_undoStack && keyPositionList->size() > keyPositionsBefore)
-                m_undoStack->push(new AppendPose(*this, tr("Capture key position"),
-                    *keyPositionList, keyPositionList->at(keyPositionList->size() - 1), true));
-            checkOrAnnounce(window->keyPositionsCheck);
-        }
-    }
-}
-
-QPoint Sensor::jointToViewPoint(const CameraSpacePoint &position, int w, int h) const
-{
-    DepthSpacePoint depthPoint { 0.0f, 0.0f };
-    coordinateMapper->MapCameraPointToDepthSpace(position, &depthPoint);
-    return viewPointFromDepthPoint(depthPoint, w, h);
-}
-
-void Sensor::drawSkeletonOverlay(const QPoint *points)
-{
-    if (!skeletonLabel)
-        return;
-    QPixmap overlay(overlayWidth, overlayHeight);
-    overlay.fill(Qt::black);
-    {
-        QPainter painter(&overlay);
-        painter.setPen(Qt::green);
-        for (const auto &bone : bones)
-            painter.drawLine(points[bone[0]], points[bone[1]]);
-        for (int j = 0; j < JointType_Count; ++j)
-            painter.drawEllipse(points[j], 5, 5);
-    }
-    skeletonLabel->setPixmap(overlay);
+    // The skeleton view shows the frame's last tracked body.
+    const camera::Body *shown = nullptr;
+    for (const camera::Body &body : frame.bodies)
+        if (body.tracked)
+            shown = &body;
+    if (shown)
+        m_overlay->show(*shown);
+    m_capture->processFrame(frame);
 }
 
 } // namespace Kinect

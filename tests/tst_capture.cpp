@@ -1,16 +1,20 @@
 // Hand-pose capture from body frames: the left-hand gesture, continuous and
-// key-position capture with the stillness test, driven by scripted bodies
-// through the window, by the capture rules alone, and by the demo operator
-// through one whole cycle.
+// key-position capture with the stillness test, driven through a capture
+// host without a window (the rules, the glue that stores what they capture,
+// a sensor on a scripted or demo camera), and once through the window that
+// runs capture in the program.
 
 #include "algebra/KeyPoseList.h"
 #include "algebra/Pose.h"
+#include "app/WindowCapture.h"
 #include "app/mainDialog.h"
-#include "sensor/CaptureRules.h"
+#include "sensor/BodyCapture.h"
+#include "sensor/CaptureHost.h"
 #include "sensor/Sensor.h"
 #include "sensor/sources/Clock.h"
 #include "sensor/sources/DemoOperator.h"
 #include "sensor/sources/DemoSource.h"
+#include "session/PoseSession.h"
 #include "testkit/ScriptedSource.h"
 #include "testkit/WindowWithSource.h"
 #include "tests/support/CameraTestSupport.h"
@@ -18,12 +22,17 @@
 #include <QCheckBox>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStatusBar>
 #include <QtTest>
 
 #include <cmath>
+#include <cstring>
 
 using camera::Body;
 using camera::ScriptedSource;
+using Kinect::CaptureChoice;
+using Kinect::CaptureEffects;
+using Kinect::HandJoints;
 using support::frameWith;
 using support::standingBody;
 using testkit::WindowWithSource;
@@ -31,44 +40,114 @@ using testkit::WindowWithSource;
 namespace {
 
 // The pose capture makes of three hand joints, computed independently of the
-// sensor through the list's own construction.
-DualQuaternion poseOf(
-    const QVector3D &centre, const QVector3D &tip, const QVector3D &thumb, PoseMode mode)
+// capture through the list's own construction.
+DualQuaternion poseOf(const HandJoints &hand, PoseMode mode)
 {
     KeyPoseList list;
-    list.appendFromPoints(centre, tip, thumb, mode);
+    list.appendFromPoints(hand.centre, hand.tip, hand.thumb, mode);
     return list.at(0);
-}
-
-DualQuaternion poseOf(const Body &body, PoseMode mode)
-{
-    auto point = [&](JointType type) {
-        const CameraSpacePoint &p = body.joints[std::size_t(type)].Position;
-        return QVector3D(p.X, p.Y, p.Z);
-    };
-    return poseOf(point(JointType_HandRight), point(JointType_HandTipRight),
-        point(JointType_ThumbRight), mode);
 }
 
 bool samePose(const DualQuaternion &a, const DualQuaternion &b)
 {
-    for (int k = 0; k < 4; ++k) {
-        if (a.realPart().data()[k] != b.realPart().data()[k]
-            || a.dualPart().data()[k] != b.dualPart().data()[k])
-            return false;
-    }
-    return true;
+    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 // The right hand turned by degrees about the camera's z axis, around its
 // centre: a turn of 30 degrees or more is well beyond the stillness test.
-Body turnedHand(float degrees, HandState handLeftState = HandState_Unknown)
+HandJoints turnedHand(float degrees)
 {
     const QVector3D centre(0.3f, 0.25f, 1.7f);
     const QQuaternion turn = QQuaternion::fromAxisAndAngle(0.0f, 0.0f, 1.0f, degrees);
-    return standingBody(centre, centre + turn.rotatedVector(QVector3D(0.0f, 0.08f, 0.0f)),
-        centre + turn.rotatedVector(QVector3D(-0.05f, 0.03f, 0.0f)), handLeftState);
+    return HandJoints { centre, centre + turn.rotatedVector(QVector3D(0.0f, 0.08f, 0.0f)),
+        centre + turn.rotatedVector(QVector3D(-0.05f, 0.03f, 0.0f)) };
 }
+
+Body bodyWith(const HandJoints &hand, HandState handLeftState = HandState_Unknown)
+{
+    return standingBody(hand.centre, hand.tip, hand.thumb, handLeftState);
+}
+
+// A hand with half a millimetre of jitter across the fingers every frame,
+// carried by stepPerFrame.
+HandJoints jitteredHand(int n, const QVector3D &fingers, const QVector3D &stepPerFrame)
+{
+    const QVector3D jitter
+        = QVector3D(-fingers.y(), fingers.x(), 0.0f).normalized() * (n % 2 ? 5e-4f : -5e-4f);
+    const QVector3D centre = QVector3D(0.3f, 0.25f, 1.7f) + stepPerFrame * float(n);
+    return HandJoints { centre, centre + fingers + jitter,
+        centre + QVector3D(0.0f, 0.0f, -0.05f) + jitter };
+}
+
+// The hand of frame n (from 1) of a named movement.
+HandJoints handOfMovement(const QString &movement, int n)
+{
+    const QVector3D alongX(0.08f, 0.0f, 0.0f), up(0.0f, 0.08f, 0.0f);
+    if (movement == "held")
+        return turnedHand(0.0f);
+    if (movement == "turned once after 60 frames")
+        return turnedHand(n <= 60 ? 0.0f : 40.0f);
+    if (movement == "tremor of 4 degrees")
+        return turnedHand(n % 2 ? 0.0f : 4.0f);
+    // Two components of the quaternion tie in size: jitter flips its sign.
+    if (movement == "held, fingers along x")
+        return jitteredHand(n, alongX, QVector3D());
+    if (movement == "carried sideways at 30 cm/s")
+        return jitteredHand(n, up, QVector3D(0.01f, 0, 0));
+    if (movement == "carried up at 9 cm/s")
+        return jitteredHand(n, up, QVector3D(0, 0.003f, 0));
+    if (movement == "carried away at 6 cm/s")
+        return jitteredHand(n, alongX, QVector3D(0, 0, 0.002f));
+    qFatal("unknown movement");
+    return {};
+}
+
+// A capture host without a window: the choices are plain values, recording
+// follows the gesture as the window's check box does, and every step is
+// noted.
+class PlainHost : public Kinect::CaptureHost {
+public:
+    CaptureChoice choice;
+    std::vector<CaptureEffects> steps;
+    int selected = -1;
+    QStringList problems;
+
+    bool captureChoice(CaptureChoice &c) const override
+    {
+        c = choice;
+        return true;
+    }
+    void captureStepped(const CaptureEffects &effects, const CaptureChoice &c) override
+    {
+        steps.push_back(effects);
+        if (effects.recordingChanged)
+            choice.recording = c.recording;
+    }
+    int selectedContinuousPosition() const override { return selected; }
+    void showCaptureProblem(const QString &message) override { problems << message; }
+
+    void record(bool continuous, PoseMode mode)
+    {
+        choice.recording = true;
+        choice.continuous = continuous;
+        choice.keyPositions = !continuous;
+        choice.mode = mode;
+    }
+};
+
+// A sensor on a camera source with no window at all: it captures into a
+// session of its own through a plain host.
+struct LoneSensor {
+    explicit LoneSensor(std::shared_ptr<camera::Source> source)
+        : installed(std::move(source))
+    {
+        sensor.setCaptureHost(&host);
+    }
+    camera::ScopedSource installed;
+    PoseSession session;
+    PlainHost host;
+    Kinect::Sensor sensor { nullptr, nullptr, &session };
+};
 
 } // namespace
 
@@ -76,156 +155,130 @@ class CaptureTest : public QObject {
     Q_OBJECT
 
 private:
-    std::shared_ptr<ScriptedSource> source;
-    std::unique_ptr<WindowWithSource> fixture;
+    PoseSession session;
+    PlainHost host;
+    std::unique_ptr<Kinect::BodyCapture> capture;
 
-    Kinect::mainDialog &window() { return fixture->window(); }
-    Kinect::Sensor &sensor() { return fixture->sensor(); }
-
-    void frame(const Body &body)
-    {
-        source->pushBodyFrame(frameWith(body));
-        sensor().updateSkeletonFrame();
-    }
-
-    void startRecording(QCheckBox *mode, QCheckBox *pose)
-    {
-        if (mode)
-            mode->setChecked(true);
-        if (pose)
-            pose->setChecked(true);
-        window().startRecordingCheck->setChecked(true);
-    }
+    void frame(const Body &body) { capture->processFrame(frameWith(body)); }
 
 private Q_SLOTS:
     void init()
     {
-        source = std::make_shared<ScriptedSource>();
-        fixture = std::make_unique<WindowWithSource>(source);
+        Kinect::stillFrameCount = 0;
+        Kinect::gestureLatch = 0;
+        session.restorePositions({}, {});
+        host = PlainHost();
+        capture = std::make_unique<Kinect::BodyCapture>(session, &host);
     }
 
-    void cleanup()
+    // A key position is stored after the hand has been still for 100 frames
+    // (the first frame always moves), and 100 frames later again; any
+    // frame that moves starts the count again. Without a mode the steps are
+    // reported but nothing is stored.
+    void keyPositionNeedsAHundredStillFrames_data()
     {
-        fixture.reset();
-        source.reset();
+        QTest::addColumn<QString>("movement");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<QList<int>>("storedAt");
+        const int spatial = PoseModeSpatial, planar = PoseModePlanar;
+        QTest::newRow("held, spatial") << "held" << spatial << 201 << QList<int> { 101, 201 };
+        QTest::newRow("held, no mode") << "held" << -1 << 150 << QList<int> { 101 };
+        QTest::newRow("turned once, planar")
+            << "turned once after 60 frames" << planar << 200 << QList<int> { 161 };
+        QTest::newRow("tremor") << "tremor of 4 degrees" << spatial << 101 << QList<int> { 101 };
+        QTest::newRow("tie, planar")
+            << "held, fingers along x" << planar << 300 << QList<int> { 101, 201 };
+        QTest::newRow("tie, spatial")
+            << "held, fingers along x" << spatial << 300 << QList<int> { 101, 201 };
+        QTest::newRow("carried sideways")
+            << "carried sideways at 30 cm/s" << spatial << 300 << QList<int>();
+        QTest::newRow("carried up") << "carried up at 9 cm/s" << planar << 300 << QList<int>();
+        QTest::newRow("carried away") << "carried away at 6 cm/s" << spatial << 300 << QList<int>();
     }
 
-    void stillHandStoresKeyPositionEveryHundredFrames()
+    void keyPositionNeedsAHundredStillFrames()
     {
-        startRecording(window().keyPositionCaptureCheck, window().spatialCaptureCheck);
-        const Body body = standingBody();
-        // The first frame moves (the reference starts at zero); 100 still
-        // frames after it make a key position.
-        for (int n = 1; n <= 100; ++n)
-            frame(body);
-        QCOMPARE(sensor().keyPositions().size(), std::size_t(0));
-        QVERIFY(!window().keyPositionsCheck->isChecked());
-        frame(body);
-        QCOMPARE(sensor().keyPositions().size(), std::size_t(1));
-        QVERIFY(window().keyPositionsCheck->isChecked());
-        QVERIFY(samePose(sensor().keyPositions()[0], poseOf(body, PoseModeSpatial)));
-
-        QSignalSpy announced(window().keyPositionsCheck, &QCheckBox::stateChanged);
-        for (int n = 102; n <= 200; ++n)
-            frame(body);
-        QCOMPARE(sensor().keyPositions().size(), std::size_t(1));
-        frame(body);
-        QCOMPARE(sensor().keyPositions().size(), std::size_t(2));
-        // Already checked: re-announced so that the 3D view redraws.
-        QCOMPARE(announced.count(), 1);
-        QCOMPARE(announced.at(0).at(0).toInt(), int(Qt::Checked));
-        QVERIFY(sensor().continuousPositions().empty());
+        QFETCH(QString, movement);
+        QFETCH(int, mode);
+        QFETCH(int, frames);
+        QFETCH(QList<int>, storedAt);
+        host.record(false, mode);
+        QList<int> reported;
+        std::vector<DualQuaternion> expected;
+        for (int n = 1; n <= frames; ++n) {
+            const HandJoints hand = handOfMovement(movement, n);
+            capture->step(host.choice, HandState_Unknown, hand);
+            if (host.steps.back().keyPositionStored) {
+                reported << n;
+                if (mode >= 0)
+                    expected.push_back(poseOf(hand, mode));
+            }
+        }
+        QCOMPARE(reported, storedAt);
+        const std::vector<DualQuaternion> keys = session.keyPositions();
+        QCOMPARE(keys.size(), expected.size());
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            QVERIFY(samePose(keys[i], expected[i]));
+        QVERIFY(session.continuousPositions().empty());
     }
 
-    void movingFrameRestartsCount()
+    // Every frame's pose, from the three right-hand joints of the body; every
+    // tracked body of a frame, in slot order. Without a mode the steps are
+    // reported but nothing is stored.
+    void continuousCaptureTakesEveryBody_data()
     {
-        startRecording(window().keyPositionCaptureCheck, window().planarCaptureCheck);
-        for (int n = 1; n <= 60; ++n)
-            frame(turnedHand(0.0f));
-        // One turned frame moves; it is the new reference, so 100 frames of
-        // the turned hand after it store a key position, and not before.
-        frame(turnedHand(40.0f));
-        for (int n = 1; n <= 99; ++n)
-            frame(turnedHand(40.0f));
-        QCOMPARE(sensor().keyPositions().size(), std::size_t(0));
-        frame(turnedHand(40.0f));
-        QCOMPARE(sensor().keyPositions().size(), std::size_t(1));
-        QVERIFY(samePose(sensor().keyPositions()[0], poseOf(turnedHand(40.0f), PoseModePlanar)));
+        QTest::addColumn<int>("mode");
+        QTest::newRow("spatial") << int(PoseModeSpatial);
+        QTest::newRow("planar") << int(PoseModePlanar);
+        QTest::newRow("no mode") << -1;
     }
 
-    void smallTremorCountsAsStill()
+    void continuousCaptureTakesEveryBody()
     {
-        startRecording(window().keyPositionCaptureCheck, window().spatialCaptureCheck);
-        // A turn of a few degrees back and forth stays inside the test.
-        for (int n = 0; n <= 100; ++n)
-            frame(turnedHand(n % 2 == 0 ? 0.0f : 4.0f));
-        QCOMPARE(sensor().keyPositions().size(), std::size_t(1));
+        QFETCH(int, mode);
+        host.record(true, mode);
+        std::vector<DualQuaternion> expected;
+        for (int n = 0; n < 7; ++n) {
+            frame(bodyWith(turnedHand(10.0f * n)));
+            if (mode >= 0)
+                expected.push_back(poseOf(turnedHand(10.0f * n), mode));
+        }
+        camera::BodyFrame bodies;
+        bodies.bodies[1] = bodyWith(turnedHand(100.0f));
+        bodies.bodies[3] = bodyWith(turnedHand(150.0f));
+        bodies.bodies[4] = bodyWith(turnedHand(170.0f));
+        bodies.bodies[4].tracked = false;
+        capture->processFrame(bodies);
+        if (mode >= 0) {
+            expected.push_back(poseOf(turnedHand(100.0f), mode));
+            expected.push_back(poseOf(turnedHand(150.0f), mode));
+        }
+
+        const std::vector<DualQuaternion> poses = session.continuousPositions();
+        QCOMPARE(poses.size(), expected.size());
+        for (std::size_t i = 0; i < poses.size(); ++i)
+            QVERIFY(samePose(poses[i], expected[i]));
+        QCOMPARE(int(host.steps.size()), 9);
+        for (const CaptureEffects &step : host.steps)
+            QVERIFY(step.continuousCaptured && !step.keyPositionStored && !step.recordingChanged);
+        QVERIFY(session.keyPositions().empty());
     }
 
-    void continuousCaptureAppendsEveryFrame_data()
+    void nothingWithoutRecordingOrCaptureKind()
     {
-        QTest::addColumn<bool>("spatial");
-        QTest::newRow("spatial") << true;
-        QTest::newRow("planar") << false;
-    }
-
-    void continuousCaptureAppendsEveryFrame()
-    {
-        QFETCH(bool, spatial);
-        const PoseMode mode = spatial ? PoseModeSpatial : PoseModePlanar;
-        startRecording(window().continuousCaptureCheck,
-            spatial ? window().spatialCaptureCheck : window().planarCaptureCheck);
-        QSignalSpy announced(window().continuousMotionCheck, &QCheckBox::stateChanged);
-        constexpr int frames = 7;
-        for (int n = 0; n < frames; ++n)
-            frame(turnedHand(10.0f * n));
-        const std::vector<DualQuaternion> poses = sensor().continuousPositions();
-        QCOMPARE(poses.size(), std::size_t(frames));
-        for (int n = 0; n < frames; ++n)
-            QVERIFY(samePose(poses[std::size_t(n)], poseOf(turnedHand(10.0f * n), mode)));
-        QVERIFY(window().continuousMotionCheck->isChecked());
-        QVERIFY(window().framesCheck->isChecked());
-        // The first frame checks the box, every later one re-announces it.
-        QCOMPARE(announced.count(), frames);
-        QVERIFY(sensor().keyPositions().empty());
-    }
-
-    void noPoseModeAppendsNothing_data()
-    {
-        QTest::addColumn<bool>("continuous");
-        QTest::newRow("continuous") << true;
-        QTest::newRow("key position") << false;
-    }
-
-    void noPoseModeAppendsNothing()
-    {
-        QFETCH(bool, continuous);
-        startRecording(
-            continuous ? window().continuousCaptureCheck : window().keyPositionCaptureCheck,
-            nullptr);
-        for (int n = 0; n <= 100; ++n)
-            frame(standingBody());
-        QVERIFY(sensor().continuousPositions().empty());
-        QVERIFY(sensor().keyPositions().empty());
-        // The views are still switched on, as with a mode.
-        QCOMPARE(window().continuousMotionCheck->isChecked(), continuous);
-        QCOMPARE(window().keyPositionsCheck->isChecked(), !continuous);
-    }
-
-    void nothingCapturedWithoutRecordingOrCaptureKind()
-    {
-        window().continuousCaptureCheck->setChecked(true);
-        window().spatialCaptureCheck->setChecked(true);
+        host.record(true, PoseModeSpatial);
+        host.choice.recording = false;
         for (int n = 0; n < 5; ++n)
             frame(standingBody());
-        QVERIFY(sensor().continuousPositions().empty());
-
-        window().continuousCaptureCheck->setChecked(false);
-        window().startRecordingCheck->setChecked(true);
+        host.record(false, PoseModeSpatial);
+        host.choice.keyPositions = false;
         for (int n = 0; n <= 100; ++n)
             frame(standingBody());
-        QVERIFY(sensor().continuousPositions().empty());
-        QVERIFY(sensor().keyPositions().empty());
+        QVERIFY(session.continuousPositions().empty());
+        QVERIFY(session.keyPositions().empty());
+        for (const CaptureEffects &step : host.steps)
+            QVERIFY(!step.continuousCaptured && !step.keyPositionStored && !step.recordingChanged);
     }
 
     void leftHandGesture_data()
@@ -261,131 +314,69 @@ private Q_SLOTS:
         QFETCH(int, handState);
         QFETCH(bool, recordingAfter);
         QFETCH(int, latchAfter);
-        window().startRecordingCheck->setChecked(recordingBefore);
+        host.choice.recording = recordingBefore;
         Kinect::gestureLatch = latchBefore;
         frame(standingBody(HandState(handState)));
-        QCOMPARE(window().startRecordingCheck->isChecked(), recordingAfter);
+        QCOMPARE(host.choice.recording, recordingAfter);
+        QCOMPARE(host.steps.back().recordingChanged, recordingBefore != recordingAfter);
         QCOMPARE(Kinect::gestureLatch, latchAfter);
     }
 
+    // Recording runs from the first closed frame up to the first open one,
+    // both captured in the frame of the gesture; a later body of the same
+    // frame sees the recording the first one started.
     void gestureStartsCaptureInTheSameFrame()
     {
-        window().continuousCaptureCheck->setChecked(true);
-        window().spatialCaptureCheck->setChecked(true);
+        host.record(true, PoseModeSpatial);
+        host.choice.recording = false;
         frame(standingBody(HandState_Closed));
         frame(standingBody(HandState_Closed));
         frame(standingBody(HandState_Open));
         frame(standingBody(HandState_Open));
-        // Recording ran from the first closed frame up to the first open one.
-        QCOMPARE(sensor().continuousPositions().size(), std::size_t(2));
-        QVERIFY(!window().startRecordingCheck->isChecked());
+        QCOMPARE(session.continuousPositions().size(), std::size_t(2));
+        QVERIFY(!host.choice.recording);
+
+        camera::BodyFrame both;
+        both.bodies[0] = standingBody(HandState_Closed);
+        both.bodies[2] = standingBody(HandState_Unknown);
+        capture->processFrame(both);
+        QCOMPARE(session.continuousPositions().size(), std::size_t(4));
     }
 
-    void everyTrackedBodyIsCaptured()
+    // A sensor without a window: a poll without a new frame captures
+    // nothing, and "Select position" stores the continuous pose the host
+    // selects.
+    void sensorCapturesWithoutAWindow_data()
     {
-        startRecording(window().continuousCaptureCheck, window().spatialCaptureCheck);
-        camera::BodyFrame bodies;
-        bodies.bodies[1] = turnedHand(0.0f);
-        bodies.bodies[3] = turnedHand(50.0f);
-        bodies.bodies[4] = turnedHand(80.0f);
-        bodies.bodies[4].tracked = false;
-        source->pushBodyFrame(bodies);
-        sensor().updateSkeletonFrame();
-        const std::vector<DualQuaternion> poses = sensor().continuousPositions();
-        QCOMPARE(poses.size(), std::size_t(2));
-        QVERIFY(samePose(poses[0], poseOf(turnedHand(0.0f), PoseModeSpatial)));
-        QVERIFY(samePose(poses[1], poseOf(turnedHand(50.0f), PoseModeSpatial)));
-    }
-
-    void pollWithoutNewFrameCapturesNothing()
-    {
-        startRecording(window().continuousCaptureCheck, window().spatialCaptureCheck);
-        frame(standingBody());
-        sensor().updateSkeletonFrame();
-        sensor().updateSkeletonFrame();
-        QCOMPARE(sensor().continuousPositions().size(), std::size_t(1));
-    }
-
-    void storeKeyPosition_data()
-    {
-        QTest::addColumn<int>("sliderValue");
+        QTest::addColumn<int>("selected");
         QTest::addColumn<bool>("stored");
         QTest::newRow("first") << 0 << true;
         QTest::newRow("last") << 2 << true;
         QTest::newRow("one past the end") << 3 << false;
-        QTest::newRow("negative") << -1 << false;
+        QTest::newRow("none") << -1 << false;
     }
 
-    void storeKeyPosition()
+    void sensorCapturesWithoutAWindow()
     {
-        QFETCH(int, sliderValue);
+        QFETCH(int, selected);
         QFETCH(bool, stored);
-        startRecording(window().continuousCaptureCheck, window().spatialCaptureCheck);
-        for (int n = 0; n < 3; ++n)
-            frame(turnedHand(20.0f * n));
-        window().positionSlider->setRange(-1, 10);
-        window().positionSlider->setValue(sliderValue);
-        sensor().StoreKeyPosition(false);
-        const std::vector<DualQuaternion> keys = sensor().keyPositions();
+        auto source = std::make_shared<ScriptedSource>();
+        LoneSensor lone(source);
+        lone.host.record(true, PoseModeSpatial);
+        for (int n = 0; n < 3; ++n) {
+            source->pushBodyFrame(frameWith(bodyWith(turnedHand(20.0f * n))));
+            lone.sensor.updateSkeletonFrame();
+            lone.sensor.updateSkeletonFrame();
+        }
+        const std::vector<DualQuaternion> continuous = lone.session.continuousPositions();
+        QCOMPARE(continuous.size(), std::size_t(3));
+
+        lone.host.selected = selected;
+        lone.sensor.StoreKeyPosition(false);
+        const std::vector<DualQuaternion> keys = lone.session.keyPositions();
         QCOMPARE(keys.size(), std::size_t(stored ? 1 : 0));
-        if (stored) {
-            QVERIFY(samePose(keys[0], sensor().continuousPositions()[std::size_t(sliderValue)]));
-        }
-    }
-
-    // The rules alone, without a window. A hand held still where two
-    // components of its quaternion tie in size (fingers along the camera's x
-    // axis) stores a key position every 100 frames, however its jitter flips
-    // the quaternion's sign; a hand carried at a steady orientation stores
-    // none, whichever way it goes.
-    void stillnessOfTheRulesAlone_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QVector3D>("fingers");
-        QTest::addColumn<QVector3D>("stepPerFrame");
-        QTest::addColumn<int>("keys");
-        const QVector3D still;
-        const QVector3D alongX(0.08f, 0.0f, 0.0f);
-        QTest::newRow("tie, planar, fingers along x")
-            << int(PoseModePlanar) << alongX << still << 2;
-        QTest::newRow("tie, spatial, fingers along x")
-            << int(PoseModeSpatial) << alongX << still << 2;
-        QTest::newRow("carried sideways at 30 cm/s, spatial")
-            << int(PoseModeSpatial) << QVector3D(0, 0.08f, 0) << QVector3D(0.01f, 0, 0) << 0;
-        QTest::newRow("carried up at 9 cm/s, planar")
-            << int(PoseModePlanar) << QVector3D(0, 0.08f, 0) << QVector3D(0, 0.003f, 0) << 0;
-        QTest::newRow("carried away at 6 cm/s, spatial")
-            << int(PoseModeSpatial) << alongX << QVector3D(0, 0, 0.002f) << 0;
-    }
-
-    void stillnessOfTheRulesAlone()
-    {
-        QFETCH(int, mode);
-        QFETCH(QVector3D, fingers);
-        QFETCH(QVector3D, stepPerFrame);
-        QFETCH(int, keys);
-        Kinect::stillFrameCount = 0;
-        Kinect::gestureLatch = 0;
-        KeyPoseList keyPositions;
-        KeyPoseList continuous;
-        Kinect::CaptureRules rules(keyPositions, continuous);
-        Kinect::CaptureChoice choice;
-        choice.recording = true;
-        choice.keyPositions = true;
-        choice.mode = mode;
-        int stored = 0;
-        for (int n = 0; n < 300; ++n) {
-            // Half a millimetre of jitter across the fingers, every frame.
-            const QVector3D jitter = QVector3D(-fingers.y(), fingers.x(), 0.0f).normalized()
-                * (n % 2 ? 5e-4f : -5e-4f);
-            const QVector3D centre = QVector3D(0.3f, 0.25f, 1.7f) + stepPerFrame * float(n);
-            const Kinect::HandJoints hand { centre, centre + fingers + jitter,
-                centre + QVector3D(0.0f, 0.0f, -0.05f) + jitter };
-            stored += rules.step(choice, HandState_Unknown, hand).keyPositionStored;
-        }
-        QCOMPARE(stored, keys);
-        QCOMPARE(keyPositions.size(), keys);
-        QVERIFY(continuous.poses().empty());
+        if (stored)
+            QVERIFY(samePose(keys[0], continuous[std::size_t(selected)]));
     }
 
     // The demo operator, stepped frame by frame through one cycle with key
@@ -394,30 +385,29 @@ private Q_SLOTS:
     // of the hold's hand.
     void demoCycleStoresOneKeyPositionPerHold()
     {
-        cleanup();
         camera::SteppedClock clock;
-        fixture = std::make_unique<WindowWithSource>(
-            std::make_shared<camera::DemoSource>(clock.clock()));
-        window().keyPositionCaptureCheck->setChecked(true);
-        window().spatialCaptureCheck->setChecked(true);
+        LoneSensor lone(std::make_shared<camera::DemoSource>(clock.clock()));
+        lone.host.record(false, PoseModeSpatial);
+        lone.host.choice.recording = false;
 
         using camera::DemoOperator;
         const std::chrono::nanoseconds framePeriod(1000000000 / DemoOperator::framesPerSecond + 1);
         bool recorded = false;
         for (int n = 0; n < DemoOperator::cycleFrames; ++n) {
-            sensor().updateSkeletonFrame();
-            recorded = recorded || window().startRecordingCheck->isChecked();
+            lone.sensor.updateSkeletonFrame();
+            recorded = recorded || lone.host.choice.recording;
             clock.advance(framePeriod);
         }
         QVERIFY(recorded);
-        QVERIFY(!window().startRecordingCheck->isChecked());
+        QVERIFY(!lone.host.choice.recording);
 
-        const std::vector<DualQuaternion> keys = sensor().keyPositions();
+        const std::vector<DualQuaternion> keys = lone.session.keyPositions();
         const std::vector<DemoOperator::HeldPose> &held = DemoOperator::heldPoses();
         QCOMPARE(keys.size(), held.size());
         for (std::size_t i = 0; i < held.size(); ++i) {
             const DualQuaternion expected
-                = poseOf(held[i].handCentre, held[i].handTip, held[i].thumbTip, PoseModeSpatial);
+                = poseOf(HandJoints { held[i].handCentre, held[i].handTip, held[i].thumbTip },
+                    PoseModeSpatial);
             const Matrix4 got = keys[i].toMatrix();
             const Matrix4 want = expected.toMatrix();
             // Tracker jitter of a few millimetres moves the frame by about a
@@ -429,6 +419,96 @@ private Q_SLOTS:
                 QVERIFY2(std::abs(got(r, 3) - want(r, 3)) < 0.005, qPrintable(QString::number(i)));
             }
         }
+    }
+
+    // The window's capture: its check boxes are the choices ("Spatial
+    // capture" before "Planar capture"), and none while no window is shown.
+    void windowChoices_data()
+    {
+        QTest::addColumn<QStringList>("checked");
+        QTest::addColumn<bool>("recording");
+        QTest::addColumn<bool>("continuous");
+        QTest::addColumn<bool>("keyPositions");
+        QTest::addColumn<int>("mode");
+        QTest::newRow("nothing") << QStringList() << false << false << false << -1;
+        QTest::newRow("recording continuously, planar")
+            << QStringList { "startRecording", "continuous", "planar" } << true << true << false
+            << int(PoseModePlanar);
+        QTest::newRow("key positions, both modes") << QStringList { "keyPositions", "planar",
+            "spatial" } << false << false << true << int(PoseModeSpatial);
+    }
+
+    void windowChoices()
+    {
+        QFETCH(QStringList, checked);
+        QFETCH(bool, recording);
+        QFETCH(bool, continuous);
+        QFETCH(bool, keyPositions);
+        QFETCH(int, mode);
+        WindowWithSource fixture(std::make_shared<ScriptedSource>());
+        Kinect::mainDialog &w = fixture.window();
+        const std::pair<const char *, QCheckBox *> boxes[]
+            = { { "startRecording", w.startRecordingCheck },
+                  { "continuous", w.continuousCaptureCheck },
+                  { "keyPositions", w.keyPositionCaptureCheck }, { "planar", w.planarCaptureCheck },
+                  { "spatial", w.spatialCaptureCheck } };
+        for (const auto &box : boxes)
+            box.second->setChecked(checked.contains(QLatin1String(box.first)));
+        w.positionSlider->setRange(0, 10);
+        w.positionSlider->setValue(4);
+
+        WindowCapture &windowCapture = WindowCapture::instance();
+        CaptureChoice choice;
+        QVERIFY(windowCapture.captureChoice(choice));
+        QCOMPARE(choice.recording, recording);
+        QCOMPARE(choice.continuous, continuous);
+        QCOMPARE(choice.keyPositions, keyPositions);
+        QCOMPARE(choice.mode, mode);
+        QCOMPARE(windowCapture.selectedContinuousPosition(), 4);
+
+        mainDialogInstance = nullptr;
+        QVERIFY(!windowCapture.captureChoice(choice));
+        QCOMPARE(windowCapture.selectedContinuousPosition(), -1);
+    }
+
+    // What capture stores, the window shows: the gesture switches "Start
+    // recording", the first continuous pose checks "Continuous motion" and
+    // "Frames" and each later one announces it again, and each key position
+    // checks "Key positions" or announces it again, so that the 3D view
+    // redraws.
+    void windowShowsWhatCaptureStores()
+    {
+        auto source = std::make_shared<ScriptedSource>();
+        WindowWithSource fixture(source);
+        Kinect::mainDialog &w = fixture.window();
+        const auto push = [&](const Body &body) {
+            source->pushBodyFrame(frameWith(body));
+            fixture.sensor().updateSkeletonFrame();
+        };
+        w.continuousCaptureCheck->setChecked(true);
+        w.spatialCaptureCheck->setChecked(true);
+        QSignalSpy continuousShown(w.continuousMotionCheck, &QCheckBox::stateChanged);
+        push(standingBody(HandState_Closed));
+        QVERIFY(w.startRecordingCheck->isChecked());
+        for (int n = 0; n < 3; ++n)
+            push(standingBody());
+        QVERIFY(w.continuousMotionCheck->isChecked() && w.framesCheck->isChecked());
+        QCOMPARE(continuousShown.count(), 4);
+        push(standingBody(HandState_Open));
+        QVERIFY(!w.startRecordingCheck->isChecked());
+        QCOMPARE(w.session->continuousPositionCount(), 4);
+
+        w.continuousCaptureCheck->setChecked(false);
+        w.keyPositionCaptureCheck->setChecked(true);
+        w.startRecordingCheck->setChecked(true);
+        QSignalSpy keysShown(w.keyPositionsCheck, &QCheckBox::stateChanged);
+        for (int n = 1; n <= 201; ++n)
+            push(standingBody());
+        QCOMPARE(w.session->keyPositionCount(), 2);
+        QVERIFY(w.keyPositionsCheck->isChecked());
+        QCOMPARE(keysShown.count(), 2);
+        QCOMPARE(keysShown.at(1).at(0).toInt(), int(Qt::Checked));
+        QCOMPARE(w.session->continuousPositionCount(), 4);
     }
 };
 

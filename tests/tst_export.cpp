@@ -3,12 +3,12 @@
 // over; the strict import with the line of its first fault; and the File
 // menu (import with its question, motion export through its dialog).
 #include "app/FileNameQuestion.h"
-#include "app/KeyPositionExport.h"
-#include "app/KeyPositionImport.h"
 #include "app/MotionExportDialog.h"
 #include "app/mainDialog.h"
 #include "tests/support/FailingTargetDirectory.h"
 #include "sensor/Sensor.h"
+#include "session/KeyPositionExport.h"
+#include "session/KeyPositionImport.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,9 +2,9 @@
 // with no display, its output against the in-process export, its exit
 // statuses and one-line messages, and an output file that is replaced only
 // on success.
-#include "app/KeyPositionExport.h"
 #include "app/MotionExportCommand.h"
 #include "motion/MotionExport.h"
+#include "session/KeyPositionExport.h"
 #include "tests/support/Poses.h"
 
 #include <QProcess>

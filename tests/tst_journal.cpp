@@ -1,7 +1,9 @@
 #include "algebra/KeyPoseList.h"
-#include "app/JournalFormat.h"
-#include "app/SessionJournal.h"
-#include "app/SessionRestore.h"
+#include "session/AtomicFile.h"
+#include "session/JournalFormat.h"
+#include "session/PoseSession.h"
+#include "session/SessionJournal.h"
+#include "session/SessionRestore.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -151,6 +153,8 @@ private Q_SLOTS:
     void oneProgramPerDirectory();
     void writtenWhileTheGuiThreadIsBusy();
     void fullDiskIsSurvived();
+    void replaceFileAtomically_data();
+    void replaceFileAtomically();
     void defaultDirectory_data();
     void defaultDirectory();
 };
@@ -390,10 +394,12 @@ void TestJournal::startUp()
 
     QStringList questions;
     SessionJournal journal(dir.path());
-    const SessionStart start = startSession(journal, [&](const QString &q, const QString &) {
-        questions << q;
-        return answer;
-    });
+    PoseSession session;
+    const SessionStart start
+        = startSession(session, journal, [&](const QString &q, const QString &) {
+              questions << q;
+              return answer;
+          });
     QCOMPARE(questions.size(), asked ? 1 : 0);
     if (asked)
         QCOMPARE(questions[0], restoreQuestionText(12, 3408));
@@ -401,14 +407,21 @@ void TestJournal::startUp()
     QCOMPARE(start.restored, restored);
     QVERIFY(sameBits(start.keyPositions, restored ? keys : Poses()));
     QVERIFY(sameBits(start.continuousPositions, restored ? continuous : Poses()));
+    QVERIFY(sameBits(session.keyPositions(), start.keyPositions));
+    QVERIFY(sameBits(session.continuousPositions(), start.continuousPositions));
     QVERIFY2(message.isEmpty() ? start.message.isEmpty() : start.message.contains(message),
         qPrintable(start.message));
     QCOMPARE(readAll(journal.keptAsidePath()), keptAside ? bytes : QByteArray());
-    // The new journal holds what the session starts with.
+    // The new journal holds what the session starts with, and every change
+    // of it from then on.
+    session.addKeyPosition(pose(42));
+    session.appendContinuousPosition(pose(43));
+    QVERIFY(journal.flush());
     const JournalContents now = readJournalFile(path);
     QVERIFY(now.problem.isEmpty() && !now.closed);
-    QVERIFY(sameBits(now.keyPositions, start.keyPositions));
-    QVERIFY(sameBits(now.continuousPositions, start.continuousPositions));
+    QVERIFY(sameBits(now.keyPositions, session.keyPositions()));
+    QVERIFY(sameBits(now.continuousPositions, session.continuousPositions()));
+    QCOMPARE(now.keyPositions.size(), start.keyPositions.size() + 1);
 }
 
 // An hour-like history of captures and resets restores to the lists alone,
@@ -452,8 +465,9 @@ void TestJournal::compactionKeepsListsAndShrinks()
     QCOMPARE(compacted, snapshotJournal(keys, continuous));
     QVERIFY2(compacted.size() * 3 < crashed.size(),
         qPrintable(QString("%1 -> %2").arg(crashed.size()).arg(compacted.size())));
-    QVERIFY(!QFile::exists(journal.path() + ".new"));
-    QVERIFY(!QFile::exists(journal.keptAsidePath()));
+    // Nothing left beside the journal, nothing kept aside.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+        (QStringList { "session.journal", "session.lock" }));
 }
 
 void TestJournal::oneProgramPerDirectory()
@@ -535,6 +549,68 @@ void TestJournal::fullDiskIsSurvived()
     QVERIFY(after.problem.isEmpty());
     QVERIFY(sameBits(after.keyPositions, s.keys.poses()));
     QVERIFY(sameBits(after.continuousPositions, s.continuous.poses()));
+}
+
+// The one way files are replaced: whole or not at all, nothing left beside
+// the target, its permissions and a link to it kept.
+void TestJournal::replaceFileAtomically_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("a new file") << "new" << true;
+    QTest::newRow("a file of its owner alone") << "owner only" << true;
+    QTest::newRow("through a link") << "link" << true;
+    QTest::newRow("larger than the disk allows") << "full" << false;
+    QTest::newRow("in a missing directory") << "missing directory" << false;
+}
+
+void TestJournal::replaceFileAtomically()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, replaced);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("file");
+    const QByteArray before("old content\n"), now(4096, 'n');
+    if (target != "new" && target != "missing directory")
+        QVERIFY(writeFile(file, before));
+    QString path = file;
+    if (target == "owner only")
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner));
+    if (target == "link") {
+        path = dir.filePath("link");
+        QVERIFY(QFile::link(file, path));
+    }
+    if (target == "missing directory")
+        path = dir.filePath("missing/file");
+    const QFile::Permissions permissions = QFileInfo(file).permissions();
+
+    rlimit limit {};
+    QVERIFY(getrlimit(RLIMIT_FSIZE, &limit) == 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    if (target == "full") {
+        rlimit full = limit;
+        full.rlim_cur = 1000;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &full) == 0);
+    }
+    QString error;
+    const bool ok = ::replaceFileAtomically(path, now, &error);
+    QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
+    std::signal(SIGXFSZ, previousHandler);
+
+    QCOMPARE(ok, replaced);
+    QVERIFY2(replaced == error.isEmpty(), qPrintable(error));
+    if (target != "missing directory")
+        QCOMPARE(readAll(file), replaced ? now : before);
+    if (target != "new" && target != "missing directory")
+        QCOMPARE(QFileInfo(file).permissions(), permissions);
+    if (target == "link")
+        QVERIFY(QFileInfo(path).isSymLink());
+    QStringList left { "file" };
+    if (target == "link")
+        left << "link";
+    if (target == "missing directory")
+        left.clear();
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), left);
 }
 
 void TestJournal::defaultDirectory_data()

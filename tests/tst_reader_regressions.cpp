@@ -1,8 +1,8 @@
 // Inputs that once made a reader of outside input misbehave (most found by
 // the fuzz targets in fuzz/), each with the exact outcome it must give now.
-#include "app/JournalFormat.h"
 #include "sensor/sources/RecordingReader.h"
 #include "sensor/sources/ReplaySource.h"
+#include "session/JournalFormat.h"
 #include "tests/support/OutputCapture.h"
 #include "view/EndEffector.h"
 

@@ -9,9 +9,11 @@
 #include "sensor/FrameFeeds.h"
 #include "sensor/PollingThreads.h"
 #include "sensor/Sensor.h"
+#include "sensor/SkeletonOverlay.h"
 #include "sensor/sources/ColorConversion.h"
 #include "sensor/sources/SourceDevice.h"
 #include "sensor/sources/WaitableEvent.h"
+#include "session/PoseSession.h"
 #include "testkit/ScriptedSource.h"
 #include "testkit/WatchedSource.h"
 #include "testkit/WindowWithSource.h"
@@ -172,7 +174,7 @@ private Q_SLOTS:
         sensor.addKeyPosition(pose);
         QCOMPARE(sensor.keyPositions().size(), std::size_t(1));
         sensor.clearKeyPositions();
-        sensor.clearContinuousPositions();
+        window.session->clearContinuousPositions();
         QVERIFY(sensor.keyPositions().empty());
         QVERIFY(sensor.continuousPositions().empty());
     }

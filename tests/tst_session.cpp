@@ -2,14 +2,15 @@
 // damaged journal gives back what is whole, and every edit of the pose lists
 // is undone and redone bit for bit, journal and panel following.
 #include "app/FileNameQuestion.h"
-#include "app/JournalFormat.h"
-#include "app/KeyPositionExport.h"
-#include "app/KeyPositionImport.h"
 #include "app/KeyPositionPanel.h"
-#include "app/SessionJournal.h"
 #include "app/mainDialog.h"
 #include "motion/MContinuousMotion.h"
 #include "sensor/Sensor.h"
+#include "session/JournalFormat.h"
+#include "session/KeyPositionExport.h"
+#include "session/KeyPositionImport.h"
+#include "session/PoseSession.h"
+#include "session/SessionJournal.h"
 #include "testkit/ScriptedSource.h"
 #include "testkit/WindowWithSource.h"
 #include "tests/support/CameraTestSupport.h"
@@ -272,7 +273,7 @@ void TestSession::undoAndRedoGiveBackTheLists()
     WindowWithSource fixture(source);
     Kinect::mainDialog &w = fixture.window();
     Kinect::Sensor &sensor = fixture.sensor();
-    sensor.restorePositions(posesAlong(4, 0.1), posesAlong(10, -0.1));
+    w.session->restorePositions(posesAlong(4, 0.1), posesAlong(10, -0.1));
     w.continuousMotionCheck->setChecked(true);
     // Shown as a paint at full density shows them.
     Motion *continuous = w.glWidget->motion(MotionKind::Continuous);
@@ -367,7 +368,7 @@ void TestSession::panelShowsPositionAndRotation()
     WindowWithSource fixture(std::make_shared<camera::ScriptedSource>());
     const double nan = std::nan("");
     const double zeros[4] = { 0, 0, 0, 0 }, broken[4] = { nan, 0, 0, 1 };
-    fixture.sensor().restorePositions(
+    fixture.window().session->restorePositions(
         { makePose(90, QVector3D(0, 0, 1), QVector3D(0.1f, -0.2f, 1.5f)),
             makePose(180, QVector3D(0, 1, 0), QVector3D()),
             makePose(0, QVector3D(1, 0, 0), QVector3D()), DualQuaternion(broken, zeros) },

@@ -1,6 +1,7 @@
-#include "app/SessionRestore.h"
+#include "session/SessionRestore.h"
 
-#include "app/SessionJournal.h"
+#include "session/PoseSession.h"
+#include "session/SessionJournal.h"
 
 #include <QLocale>
 #include <QStringList>
@@ -88,5 +89,16 @@ SessionStart startSession(SessionJournal &journal, const RestoreQuestion &ask)
     if (previous.lostBytes > 0)
         start.message = journalLossText(previous)
             + QStringLiteral(" The journal was kept as %1.").arg(journal.keptAsidePath());
+    return start;
+}
+
+SessionStart startSession(PoseSession &session, SessionJournal &journal, const RestoreQuestion &ask)
+{
+    SessionStart start = startSession(journal, ask);
+    if (start.restored)
+        session.restorePositions(start.keyPositions, start.continuousPositions);
+    if (start.journaling)
+        session.setListListeners(journal.listener(journal::JournalList::KeyPositions),
+            journal.listener(journal::JournalList::ContinuousPositions));
     return start;
 }

@@ -1,4 +1,4 @@
-#include "app/JournalFormat.h"
+#include "session/JournalFormat.h"
 
 #include <QFile>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "app/KeyPositionImport.h"
+#include "session/KeyPositionImport.h"
 
 #include <QFile>
 

@@ -1,4 +1,4 @@
-#include "app/KeyPositionExport.h"
+#include "session/KeyPositionExport.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,6 +1,7 @@
-#include "app/SessionJournal.h"
+#include "session/SessionJournal.h"
 
 #include "algebra/KeyPoseList.h"
+#include "session/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,78 +22,6 @@
 #include <unistd.h>
 
 using journal::JournalList;
-
-namespace {
-
-QString systemError(const QString &what, int error)
-{
-    return QStringLiteral("%1: %2").arg(what, qt_error_string(error));
-}
-
-bool writeAll(int fd, const QByteArray &bytes, const QString &what, QString *error)
-{
-    const char *p = bytes.constData();
-    qint64 left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            *error = systemError(QStringLiteral("cannot write %1").arg(what), n < 0 ? errno : EIO);
-            return false;
-        }
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
-// A rename or a new file lasts only once the directory that names it is on
-// disk too.
-bool syncDirectory(const QString &directory, QString *error)
-{
-    const int fd
-        = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0 || ::fsync(fd) != 0) {
-        *error = systemError(QStringLiteral("cannot sync %1").arg(directory), errno);
-        if (fd >= 0)
-            ::close(fd);
-        return false;
-    }
-    ::close(fd);
-    return true;
-}
-
-// Makes path hold exactly bytes, so that after a crash at any moment it holds
-// either its old content or the new: a temporary file beside it is written
-// and synced, then renamed over it, then the directory is synced.
-bool replaceAtomically(const QString &path, const QByteArray &bytes, QString *error)
-{
-    const QString temporary = path + QStringLiteral(".new");
-    const QByteArray name = QFile::encodeName(temporary);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        *error = systemError(QStringLiteral("cannot create %1").arg(temporary), errno);
-        return false;
-    }
-    bool ok = writeAll(fd, bytes, temporary, error);
-    if (ok && ::fsync(fd) != 0) {
-        *error = systemError(QStringLiteral("cannot sync %1").arg(temporary), errno);
-        ok = false;
-    }
-    ::close(fd);
-    if (ok && ::rename(name.constData(), QFile::encodeName(path).constData()) != 0) {
-        *error = systemError(QStringLiteral("cannot rename %1 to %2").arg(temporary, path), errno);
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(name.constData());
-        return false;
-    }
-    return syncDirectory(QFileInfo(path).absolutePath(), error);
-}
-
-} // namespace
 
 // Owns the journal file and the thread that writes it. The GUI thread adds
 // records to what is pending (appended poses gather into one record per run
@@ -233,11 +162,11 @@ private:
             if (rewrite) {
                 closeFile();
                 failure.clear();
-                if (replaceAtomically(m_path, whole, &failure))
+                if (replaceFileAtomically(m_path, whole, &failure, 0600))
                     openForAppend(&failure);
             }
-            if (!bytes.isEmpty() && failure.isEmpty() && writeAll(m_fd, bytes, m_path, &failure)
-                && ::fdatasync(m_fd) != 0)
+            if (!bytes.isEmpty() && failure.isEmpty()
+                && writeAllBytes(m_fd, bytes, m_path, &failure) && ::fdatasync(m_fd) != 0)
                 // The data and the file's length: all a reader needs.
                 failure = systemError(QStringLiteral("cannot sync %1").arg(m_path), errno);
 

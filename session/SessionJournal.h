@@ -1,7 +1,7 @@
 #pragma once
 
 #include "algebra/KeyPoseListListener.h"
-#include "app/JournalFormat.h"
+#include "session/JournalFormat.h"
 
 #include <QObject>
 #include <QString>

@@ -1,17 +1,18 @@
 #pragma once
 
 #include "algebra/DualQuaternion.h"
-#include "app/JournalFormat.h"
+#include "session/JournalFormat.h"
 
 #include <QString>
 
 #include <functional>
 #include <vector>
 
+class PoseSession;
 class SessionJournal;
 
-// What the window does with the journal when the program starts, as plain
-// functions: the question it asks and what each answer does to the files.
+// What a session does with the journal when it starts, with a window or
+// without: the question it asks and what each answer does to the files.
 
 // "Restore 12 key positions and 3,408 continuous poses from the last
 // session?": counts with thousands separators, "1 key position" and
@@ -50,3 +51,9 @@ struct SessionStart {
 // blocks for long or throws. When the journal cannot be used the session
 // still starts, unjournaled, with the lists that could be restored.
 SessionStart startSession(SessionJournal &journal, const RestoreQuestion &ask);
+
+// startSession(journal, ask) for the lists of session: they start as
+// restored, and every change of them is journaled from now on when the
+// journal is active.
+SessionStart startSession(
+    PoseSession &session, SessionJournal &journal, const RestoreQuestion &ask);
