@@ -2,6 +2,7 @@
 
 #include "app/mainDialog.h"
 #include "sensor/Sensor.h"
+#include "session/PoseSession.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -100,27 +101,27 @@ void ViewWindowAdapter::clearMessage(const QString &message)
 
 std::vector<DualQuaternion> ViewWindowAdapter::keyPositions() const
 {
-    return m_window.sensor->keyPositions();
+    return m_window.session->keyPositions();
 }
 
-int ViewWindowAdapter::keyPositionCount() const { return m_window.sensor->keyPositionCount(); }
+int ViewWindowAdapter::keyPositionCount() const { return m_window.session->keyPositionCount(); }
 
 std::vector<DualQuaternion> ViewWindowAdapter::continuousPositions() const
 {
-    return m_window.sensor->continuousPositions();
+    return m_window.session->continuousPositions();
 }
 
 int ViewWindowAdapter::continuousPositionCount() const
 {
-    return m_window.sensor->continuousPositionCount();
+    return m_window.session->continuousPositionCount();
 }
 
 void ViewWindowAdapter::addKeyPosition(const DualQuaternion &pose)
 {
-    m_window.sensor->addKeyPosition(pose);
+    m_window.session->addKeyPosition(pose);
 }
 
 void ViewWindowAdapter::replaceKeyPositions(std::vector<DualQuaternion> poses, const QString &text)
 {
-    m_window.sensor->replaceKeyPositions(std::move(poses), text);
+    m_window.session->replaceKeyPositions(std::move(poses), text);
 }

@@ -11,6 +11,7 @@
 
 #include "app/mainDialog.h"
 #include "bench/support/BenchPoses.h"
+#include "bench/support/Recordings.h"
 #include "bench/support/BenchmarkMain.h"
 #include "bench/support/ResultTable.h"
 #include "sensor/ColorDisplay.h"
@@ -235,21 +236,6 @@ BENCHMARK(bodyFrameInCaptureMode)
     ->DenseRange(NotRecording, KeyPlanar)
     ->Unit(benchmark::kMicrosecond);
 
-// The recorded body-tracking sessions beside the repository (a fresh clone
-// has none: these benchmarks then report themselves skipped). The
-// environment variable HANDMOTION_RECORDINGS names another directory.
-QStringList recordingFiles()
-{
-    QString directory = qEnvironmentVariable("HANDMOTION_RECORDINGS");
-    if (directory.isEmpty())
-        directory = QStringLiteral(HANDMOTION_RECORDINGS_DIR "/kinect-csv");
-    QDir dir(directory);
-    QStringList files;
-    for (const QString &name : dir.entryList({ "*.csv" }, QDir::Files, QDir::Name))
-        files << dir.filePath(name);
-    return files;
-}
-
 const char *const noRecordings = "no recordings (../shared/recordings/kinect-csv)";
 
 // One recorded body frame of a real person through the capture step, with
@@ -260,7 +246,7 @@ void recordedBodyFrame(benchmark::State &state)
 {
     const bool keyPositions = state.range(0) != 0;
     std::vector<camera::BodyFrame> frames;
-    const QStringList files = recordingFiles();
+    const QStringList files = bench::recordingFiles();
     for (const QString &file : files) {
         const camera::Recording recording = camera::readRecording(file);
         for (const camera::Recording::Frame &f : recording.frames) {
@@ -301,7 +287,7 @@ void readLongestRecording(benchmark::State &state)
 {
     QString longest;
     qint64 size = -1;
-    for (const QString &file : recordingFiles())
+    for (const QString &file : bench::recordingFiles())
         if (QFileInfo(file).size() > size) {
             size = QFileInfo(file).size();
             longest = file;

@@ -21,6 +21,7 @@
 #include "algebra/DualQuaternion.h"
 #include "app/mainDialog.h"
 #include "bench/support/ProcessStats.h"
+#include "bench/support/Recordings.h"
 #include "bench/support/ResultTable.h"
 #include "sensor/CaptureRules.h"
 #include "sensor/Sensor.h"
@@ -203,18 +204,6 @@ bool demoRun(int seconds)
     return true;
 }
 
-QStringList recordingFiles()
-{
-    QString directory = qEnvironmentVariable("HANDMOTION_RECORDINGS");
-    if (directory.isEmpty())
-        directory = QStringLiteral("../shared/recordings/kinect-csv");
-    const QDir dir(directory);
-    QStringList files;
-    for (const QString &name : dir.entryList({ "*.csv" }, QDir::Files, QDir::Name))
-        files << dir.filePath(name);
-    return files;
-}
-
 // A key position turned about z and set along x.
 DualQuaternion keyPose(int k)
 {
@@ -226,7 +215,7 @@ DualQuaternion keyPose(int k)
 
 bool replayRuns()
 {
-    const QStringList files = recordingFiles();
+    const QStringList files = bench::recordingFiles();
     const std::string scene = "while the view shows 20 key positions as all four kinds with "
                               "frames and objects";
     if (files.isEmpty()) {

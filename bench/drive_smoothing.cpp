@@ -24,6 +24,7 @@
 
 #include "algebra/KeyPoseList.h"
 #include "bench/support/ResultTable.h"
+#include "bench/support/Recordings.h"
 #include "sensor/CaptureRules.h"
 #include "sensor/JointSmoother.h"
 #include "sensor/sources/DemoOperator.h"
@@ -256,22 +257,10 @@ Capture captureOf(const Track &track, bool followGesture)
     return capture;
 }
 
-QStringList recordingFiles()
-{
-    QString directory = qEnvironmentVariable("HANDMOTION_RECORDINGS");
-    if (directory.isEmpty())
-        directory = QStringLiteral("../shared/recordings/kinect-csv");
-    const QDir dir(directory);
-    QStringList files;
-    for (const QString &name : dir.entryList({ "*.csv" }, QDir::Files, QDir::Name))
-        files << dir.filePath(name);
-    return files;
-}
-
 std::vector<Track> readTracks()
 {
     std::vector<Track> tracks;
-    for (const QString &file : recordingFiles()) {
+    for (const QString &file : bench::recordingFiles()) {
         const camera::Recording recording = camera::readRecording(file);
         if (!recording.error.isEmpty())
             std::fprintf(stderr, "%s\n", qPrintable(recording.error));
