@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/CameraOption.h"
+#include "app/CaptureCommand.h"
 #include "app/MotionExportCommand.h"
 
 #include <QApplication>
@@ -65,12 +66,13 @@ void addProgramOptions(QCommandLineParser &parser)
     parser.addVersionOption();
     addCameraOption(parser);
     addMotionExportOptions(parser);
+    addCaptureOptions(parser);
 }
 
 QStringList windowlessOptionNames()
 {
     return { QStringLiteral("help"), QStringLiteral("help-all"), QStringLiteral("version"),
-        QStringLiteral("export-motion") };
+        QStringLiteral("export-motion"), QStringLiteral("capture") };
 }
 
 bool needsWindow(const QStringList &arguments)

@@ -108,9 +108,6 @@ void addMotionExportOptions(QCommandLineParser &parser)
             QStringLiteral("D") });
     parser.addOption({ constantSpeedOption,
         QStringLiteral("Resample the motion to equal spacing along the hand centre's path.") });
-    parser.addOption({ durationOption,
-        QStringLiteral("Total time of the motion in seconds (default 1 s per key segment)."),
-        QStringLiteral("S") });
     parser.addOption({ formatOption,
         QStringLiteral("%1 (default %2).")
             .arg(formatNames(false),
@@ -121,8 +118,19 @@ void addMotionExportOptions(QCommandLineParser &parser)
                        "p[x,y,z,rx,ry,rz] in metres and radians (default identity).")
             .arg(formatNames(true)),
         QStringLiteral("POSE") });
+    addDurationAndOutputOptions(parser);
+}
+
+void addDurationAndOutputOptions(QCommandLineParser &parser)
+{
+    parser.addOption({ durationOption,
+        QStringLiteral("--export-motion: total time of the motion in seconds (default 1 s per "
+                       "key segment). --capture: seconds of frames to capture (default all of a "
+                       "recording; a live source until interrupted)."),
+        QStringLiteral("S") });
     parser.addOption({ outputOption,
-        QStringLiteral("File to write, replaced only on success (default standard output)."),
+        QStringLiteral("File to write, replaced only on success (--export-motion: default "
+                       "standard output)."),
         QStringLiteral("OUT") });
 }
 

@@ -33,6 +33,9 @@ enum MotionExportStatus {
 bool wantsMotionExport(int argc, char **argv);
 
 void addMotionExportOptions(QCommandLineParser &parser);
+// --duration and --output, which the capture without a window takes too;
+// addMotionExportOptions adds them.
+void addDurationAndOutputOptions(QCommandLineParser &parser);
 // Runs the export the parsed options ask for; returns the exit status.
 int runMotionExport(const QCommandLineParser &parser);
 

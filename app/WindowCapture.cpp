@@ -24,6 +24,7 @@ bool WindowCapture::captureChoice(Kinect::CaptureChoice &choice) const
         choice.mode = PoseModeSpatial;
     else if (window->planarCaptureCheck->isChecked())
         choice.mode = PoseModePlanar;
+    choice.smoothing = window->smoothingCheck->isChecked();
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include "app/CameraOption.h"
+#include "app/CaptureCommand.h"
 #include "app/CommandLine.h"
 #include "app/MotionExportCommand.h"
 #include "app/mainDialog.h"
@@ -20,6 +21,8 @@ int main(int argc, char **argv)
     // gets its exit status.
     if (wantsMotionExport(argc, argv))
         return runMotionExportCommandLine(QCoreApplication::arguments());
+    if (wantsCapture(argc, argv))
+        return runCaptureCommandLine(QCoreApplication::arguments());
     QCommandLineParser parser;
     addProgramOptions(parser);
     if (!processCommandLine(parser, *application))
@@ -34,6 +37,7 @@ int main(int argc, char **argv)
     {
         Kinect::mainDialog window;
         mainDialogInstance = &window;
+        window.applyCaptureOptions(parser);
         window.showMaximized();
         exitCode = application->exec();
     }

@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -33,6 +34,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -162,6 +164,9 @@ mainDialog::mainDialog()
     fileMenu->addAction(importKeyPositionsAction);
     exportMotionAction = new QAction(tr("Export motion\u2026"), fileMenu);
     fileMenu->addAction(exportMotionAction);
+    recordFramesAction = new QAction(tr("Record body frames\u2026"), fileMenu);
+    recordFramesAction->setCheckable(true);
+    fileMenu->addAction(recordFramesAction);
     exitAction = new QAction(QStringLiteral("E&xit"), fileMenu);
     fileMenu->addAction(exitAction);
 
@@ -354,6 +359,9 @@ void mainDialog::buildWidgetTree()
     captureLayout->addWidget(spatialCaptureCheck, 1, 1);
     startRecordingCheck = checkBox(captureGroup, tr("Start recording"), false);
     captureLayout->addWidget(startRecordingCheck, 2, 0);
+    smoothingCheck = checkBox(captureGroup, tr("Smooth joints"), true);
+    smoothingCheck->setObjectName(QStringLiteral("smoothingCheck"));
+    captureLayout->addWidget(smoothingCheck, 2, 1);
     controlGridLayout->addWidget(captureGroup, 0, 0);
 
     // Type of motion.
@@ -486,6 +494,12 @@ void mainDialog::makeConnections()
 {
     connect(importKeyPositionsAction, SIGNAL(triggered(bool)), this, SLOT(importKeyPositions()));
     connect(exportMotionAction, SIGNAL(triggered(bool)), this, SLOT(exportMotion()));
+    connect(recordFramesAction, &QAction::toggled, this, &mainDialog::recordBodyFrames);
+    connect(sensor, &Sensor::frameRecordingStopped, this, [this](const QString &message) {
+        const QSignalBlocker blocker(recordFramesAction);
+        recordFramesAction->setChecked(false);
+        statusBar()->showMessage(message);
+    });
     connect(exitAction, SIGNAL(triggered(bool)), this, SLOT(close()));
     connect(densitySlider, SIGNAL(sliderMoved(int)), this, SLOT(updateDensityLabel(int)));
     connect(densitySlider, SIGNAL(sliderMoved(int)), glWidget, SLOT(updateDensity(int)));
@@ -674,6 +688,53 @@ namespace {
     }
 
 } // namespace
+
+void mainDialog::recordBodyFrames(bool on)
+{
+    if (!on) {
+        if (!sensor->isRecordingFrames())
+            return;
+        const QString fileName = m_frameRecordingFile;
+        const std::int64_t frames = sensor->stopRecordingFrames();
+        statusBar()->showMessage(tr("Recorded %1 body frames to %2")
+                                     .arg(frames)
+                                     .arg(QDir::toNativeSeparators(fileName)));
+        return;
+    }
+    const QString proposed = QStringLiteral("handmotion-frames-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyy_MM_dd-hh_mm_ss"))
+        + QStringLiteral(".csv");
+    QString fileName = askFileName(this,
+        { FileNameQuestion::Purpose::Save, tr("Record body frames"), proposed,
+            tr("Body frames (*.csv)") });
+    if (!fileName.isEmpty() && QFileInfo(fileName).suffix().isEmpty())
+        fileName += QStringLiteral(".csv");
+    startRecordingFrames(fileName);
+}
+
+bool mainDialog::startRecordingFrames(const QString &fileName)
+{
+    QString error;
+    const bool started = !fileName.isEmpty() && sensor->startRecordingFrames(fileName, &error);
+    if (started) {
+        m_frameRecordingFile = fileName;
+        statusBar()->showMessage(
+            tr("Recording body frames to %1").arg(QDir::toNativeSeparators(fileName)));
+    } else if (!error.isEmpty()) {
+        statusBar()->showMessage(error);
+    }
+    const QSignalBlocker blocker(recordFramesAction);
+    recordFramesAction->setChecked(started);
+    return started;
+}
+
+void mainDialog::applyCaptureOptions(const QCommandLineParser &parser)
+{
+    if (parser.isSet(QStringLiteral("smooth")))
+        smoothingCheck->setChecked(true);
+    if (parser.isSet(QStringLiteral("record")))
+        startRecordingFrames(parser.value(QStringLiteral("record")));
+}
 
 void mainDialog::importKeyPositions()
 {

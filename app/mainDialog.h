@@ -8,6 +8,7 @@
 #include <vector>
 
 class QAction;
+class QCommandLineParser;
 class QCheckBox;
 class QGridLayout;
 class QGroupBox;
@@ -57,6 +58,14 @@ public:
     // destructor does this first.
     void stopPolling();
 
+    // Starts recording every body frame to fileName, as "Record body
+    // frames…" does after its question; false (said in the status bar) when
+    // the file cannot be written.
+    bool startRecordingFrames(const QString &fileName);
+    // The options the window takes from the command line: --smooth checks
+    // "Smooth joints", --record FILE starts recording body frames.
+    void applyCaptureOptions(const QCommandLineParser &parser);
+
 public Q_SLOTS:
     void updateDensityLabel(int value);
     void updateObjectSizeLabel(int value);
@@ -72,6 +81,9 @@ public Q_SLOTS:
     // (its last export), and write the shown motions for robots.
     void importKeyPositions();
     void exportMotion();
+    // File menu, "Record body frames…": on asks for a file and appends every
+    // body frame the sensor takes to it; off closes it.
+    void recordBodyFrames(bool on);
     void intermediateReset();
     void continuousReset();
 
@@ -97,6 +109,7 @@ public:
     QCheckBox *continuousCaptureCheck;
     QCheckBox *keyPositionCaptureCheck;
     QCheckBox *startRecordingCheck;
+    QCheckBox *smoothingCheck;
     QPushButton *exportButton;
     QPushButton *resetKeyPositionButton;
     QPushButton *resetContinuousButton;
@@ -124,6 +137,7 @@ public:
     QMenu *fileMenu;
     QAction *importKeyPositionsAction;
     QAction *exportMotionAction;
+    QAction *recordFramesAction;
     QAction *exitAction;
     QVBoxLayout *mainLayout;
     QHBoxLayout *topRowLayout;
@@ -165,6 +179,8 @@ private:
     void addEditing();
 
     std::unique_ptr<ViewWindowAdapter> m_viewAdapter;
+    // Where body frames are recorded while "Record body frames…" is on.
+    QString m_frameRecordingFile;
 };
 
 } // namespace Kinect

@@ -33,9 +33,26 @@ void BodyCapture::processFrame(const camera::BodyFrame &frame)
     CaptureChoice choice;
     if (!m_host || !m_host->captureChoice(choice))
         return;
-    for (const camera::Body &body : frame.bodies)
-        if (body.tracked)
-            step(choice, body.handLeftState, rightHandOf(body));
+    // Frame times count 100 ns.
+    const double seconds = double(frame.relativeTime) * 1e-7;
+    for (std::size_t slot = 0; slot < frame.bodies.size(); ++slot) {
+        const camera::Body &body = frame.bodies[slot];
+        if (!body.tracked || !choice.smoothing) {
+            m_smoothers[slot].reset();
+            if (body.tracked)
+                step(choice, body.handLeftState, rightHandOf(body));
+            continue;
+        }
+        camera::Body smoothed = body;
+        m_smoothers[slot].smooth(smoothed, seconds);
+        step(choice, smoothed.handLeftState, rightHandOf(smoothed));
+    }
+}
+
+void BodyCapture::restartSmoothing()
+{
+    for (JointSmoother &smoother : m_smoothers)
+        smoother.reset();
 }
 
 void BodyCapture::step(CaptureChoice &choice, int handLeftState, const HandJoints &hand)

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "sensor/CaptureRules.h"
+#include "sensor/JointSmoother.h"
+
+#include <array>
 
 class PoseSession;
 
@@ -18,9 +21,10 @@ class CaptureHost;
 HandJoints rightHandOf(const camera::Body &body);
 
 // Capture from body frames into a pose session: the capture rules run over
-// the tracked bodies, what they capture is stored in the session, and the
-// host gives the choices and hears what each step did. Free of widgets and
-// threads; without a host it captures nothing.
+// the tracked bodies (their joints smoothed first when the choices say so),
+// what they capture is stored in the session, and the host gives the choices
+// and hears what each step did. Free of widgets and threads; without a host
+// it captures nothing.
 class BodyCapture {
 public:
     // Neither is owned; both must outlive the capture (or the host be
@@ -39,11 +43,15 @@ public:
     // "Select position": the continuous pose the host selects becomes a key
     // position; nothing for a position outside the list.
     void storeSelectedPosition();
+    // The smoothing starts afresh, as when a source starts.
+    void restartSmoothing();
 
 private:
     PoseSession &m_session;
     CaptureHost *m_host;
     CaptureRules m_rules;
+    // One smoother a body slot; each restarts when its slot loses its body.
+    std::array<JointSmoother, BODY_COUNT> m_smoothers;
 };
 
 } // namespace Kinect

@@ -22,6 +22,7 @@ struct CaptureChoice {
     bool continuous = false; // "Continuous capture"
     bool keyPositions = false; // "Key position capture", looked at without continuous
     PoseMode mode = -1; // "Spatial capture" before "Planar capture"; -1 for neither
+    bool smoothing = false; // "Smooth joints": joints smoothed before the pose is computed
 };
 
 // The right hand of a tracked body: centre, tip and thumb tip, in metres.

@@ -1,6 +1,7 @@
 #include "sensor/Sensor.h"
 
 #include "sensor/BodyCapture.h"
+#include "sensor/BodyFrameRecorder.h"
 #include "sensor/CaptureHost.h"
 #include "sensor/ColorDisplay.h"
 #include "sensor/FrameFeeds.h"
@@ -23,6 +24,7 @@ Sensor::Sensor(QLabel *colorLabel, QLabel *skeletonLabel, PoseSession *session)
     , m_ownSession(session ? nullptr : std::make_unique<PoseSession>())
     , m_session(session ? session : m_ownSession.get())
     , m_capture(std::make_unique<BodyCapture>(*m_session))
+    , m_recorder(std::make_unique<BodyFrameRecorder>())
 {
     startUp();
     m_overlay = std::make_unique<SkeletonOverlay>(skeletonLabel, coordinateMapper);
@@ -88,6 +90,19 @@ void Sensor::startUp()
 
 void Sensor::setCaptureHost(CaptureHost *host) { m_capture->setHost(host); }
 
+bool Sensor::startRecordingFrames(const QString &fileName, QString *error)
+{
+    return m_recorder->open(fileName, error);
+}
+
+std::int64_t Sensor::stopRecordingFrames()
+{
+    m_recorder->close();
+    return m_recorder->framesWritten();
+}
+
+bool Sensor::isRecordingFrames() const { return m_recorder->isOpen(); }
+
 std::vector<DualQuaternion> Sensor::keyPositions() const { return m_session->keyPositions(); }
 
 std::vector<DualQuaternion> Sensor::continuousPositions() const
@@ -137,8 +152,14 @@ void Sensor::updateSkeletonFrame()
     const std::size_t dropped = m_bodyFeed->collect(frames);
     if (dropped > 0)
         reportDroppedFrames(dropped);
-    for (const camera::BodyFrame &frame : frames)
+    for (const camera::BodyFrame &frame : frames) {
+        QString error;
+        if (m_recorder->isOpen() && !m_recorder->append(frame, &error)) {
+            qWarning().noquote() << error;
+            Q_EMIT frameRecordingStopped(error);
+        }
         processBodies(frame);
+    }
 }
 
 void Sensor::reportDroppedFrames(std::size_t dropped)

@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct BodyFrame;
 namespace Kinect {
 
 class BodyCapture;
+class BodyFrameRecorder;
 class CaptureHost;
 class colorDisplay;
 class BodyFrameFeed;
@@ -58,6 +60,16 @@ public:
     void clearKeyPositions();
     void replaceKeyPositions(std::vector<DualQuaternion> poses, const QString &text);
 
+    // Every body frame taken from now on is also appended to fileName, in
+    // the .csv layout that replay reads, until stopRecordingFrames(). False,
+    // with what is wrong in *error, when the file cannot be written; a write
+    // that fails later ends the recording and emits frameRecordingStopped.
+    // Capture goes on either way.
+    bool startRecordingFrames(const QString &fileName, QString *error);
+    // Ends the recording; the number of frames it holds.
+    std::int64_t stopRecordingFrames();
+    bool isRecordingFrames() const;
+
     // The feeds the polling threads take frames for; null without a camera.
     std::shared_ptr<BodyFrameFeed> bodyFeed() const { return m_bodyFeed; }
     std::shared_ptr<ColorFrameFeed> colorFeed() const { return m_colorFeed; }
@@ -71,6 +83,11 @@ public Q_SLOTS:
     void updateSkeletonFrame();
     // "Select position" of the capture host's selected continuous pose.
     void StoreKeyPosition(bool);
+
+Q_SIGNALS:
+    // A recording of body frames ended because its file could not be written
+    // (message says why and how many frames it keeps).
+    void frameRecordingStopped(const QString &message);
 
 private:
     void startUp();
@@ -87,6 +104,7 @@ private:
     std::unique_ptr<PoseSession> m_ownSession;
     PoseSession *m_session;
     std::unique_ptr<BodyCapture> m_capture;
+    std::unique_ptr<BodyFrameRecorder> m_recorder;
     std::unique_ptr<SkeletonOverlay> m_overlay;
     std::shared_ptr<BodyFrameFeed> m_bodyFeed;
     std::shared_ptr<ColorFrameFeed> m_colorFeed;

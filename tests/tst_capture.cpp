@@ -2,10 +2,12 @@
 // key-position capture with the stillness test, driven through a capture
 // host without a window (the rules, the glue that stores what they capture,
 // a sensor on a scripted or demo camera), and once through the window that
-// runs capture in the program.
+// runs capture in the program; body frames recorded and replayed, and the
+// capture without a window (the program's --capture) against the window's.
 
 #include "algebra/KeyPoseList.h"
 #include "algebra/Pose.h"
+#include "app/FileNameQuestion.h"
 #include "app/WindowCapture.h"
 #include "app/mainDialog.h"
 #include "sensor/BodyCapture.h"
@@ -14,12 +16,18 @@
 #include "sensor/sources/Clock.h"
 #include "sensor/sources/DemoOperator.h"
 #include "sensor/sources/DemoSource.h"
+#include "sensor/sources/RecordingReader.h"
+#include "sensor/sources/ReplaySource.h"
+#include "session/KeyPositionExport.h"
 #include "session/PoseSession.h"
 #include "testkit/ScriptedSource.h"
 #include "testkit/WindowWithSource.h"
 #include "tests/support/CameraTestSupport.h"
+#include "tests/support/ProgramRun.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStatusBar>
@@ -148,6 +156,30 @@ struct LoneSensor {
     PlainHost host;
     Kinect::Sensor sensor { nullptr, nullptr, &session };
 };
+
+bool sameBits(const std::vector<DualQuaternion> &a, const std::vector<DualQuaternion> &b)
+{
+    return a.size() == b.size()
+        && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
+}
+
+// Polls the sensor once per frame of a replay on a stepped clock, each frame
+// as soon as the one before: the whole recording, in order.
+void replayWhole(Kinect::Sensor &sensor, camera::ReplaySource &source, camera::SteppedClock &clock)
+{
+    for (;;) {
+        sensor.updateSkeletonFrame();
+        const std::chrono::nanoseconds next = source.timeToNextBodyFrame();
+        if (next == camera::Source::noFrameDue)
+            return;
+        clock.advance(next);
+    }
+}
+
+QString recordingPath(const QString &name)
+{
+    return QStringLiteral(HANDMOTION_RECORDINGS_DIR "/kinect-csv/") + name;
+}
 
 } // namespace
 
@@ -509,6 +541,231 @@ private Q_SLOTS:
         QCOMPARE(keysShown.count(), 2);
         QCOMPARE(keysShown.at(1).at(0).toInt(), int(Qt::Checked));
         QCOMPARE(w.session->continuousPositionCount(), 4);
+    }
+
+    // What the sensor records of a live source replays to the same poses,
+    // bit for bit: the demo operator, its left hand starting the recording,
+    // captured with and without smoothing (which depends on the frames'
+    // times as well as their joints).
+    void recordedFramesReplayToTheSamePoses_data()
+    {
+        QTest::addColumn<bool>("continuous");
+        QTest::addColumn<bool>("smoothing");
+        QTest::newRow("continuous") << true << false;
+        QTest::newRow("continuous, smoothed") << true << true;
+        QTest::newRow("key positions, smoothed") << false << true;
+    }
+
+    void recordedFramesReplayToTheSamePoses()
+    {
+        QFETCH(bool, continuous);
+        QFETCH(bool, smoothing);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("demo.csv"));
+        const auto captureWith = [&](LoneSensor &lone) {
+            Kinect::stillFrameCount = 0;
+            Kinect::gestureLatch = 0;
+            lone.host.record(continuous, PoseModeSpatial);
+            lone.host.choice.recording = false;
+            lone.host.choice.smoothing = smoothing;
+        };
+        const auto posesOf = [&](const LoneSensor &lone) {
+            return continuous ? lone.session.continuousPositions() : lone.session.keyPositions();
+        };
+
+        constexpr int frames = 900;
+        camera::SteppedClock clock;
+        LoneSensor live(std::make_shared<camera::DemoSource>(clock.clock()));
+        captureWith(live);
+        QString error;
+        QVERIFY2(live.sensor.startRecordingFrames(path, &error), qPrintable(error));
+        for (int n = 0; n < frames; ++n) {
+            live.sensor.updateSkeletonFrame();
+            clock.advance(std::chrono::nanoseconds(33333334));
+        }
+        QCOMPARE(live.sensor.stopRecordingFrames(), std::int64_t(frames));
+        const std::vector<DualQuaternion> captured = posesOf(live);
+        QVERIFY(captured.size() >= (continuous ? 800u : 2u));
+
+        camera::SteppedClock replayClock;
+        auto replay = std::make_shared<camera::ReplaySource>(path, replayClock.clock());
+        LoneSensor again(replay);
+        captureWith(again);
+        replayWhole(again.sensor, *replay, replayClock);
+        QVERIFY(sameBits(posesOf(again), captured));
+    }
+
+    // The program's --capture, without a display, writes what the window
+    // captures from the same recording, replayed frame by frame with
+    // "Start recording" checked before the first frame.
+    void captureWithoutAWindowEqualsTheWindows_data()
+    {
+        QTest::addColumn<QString>("recording");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("planar");
+        QTest::addColumn<bool>("smoothing");
+        QTest::newRow("continuous, spatial") << "KinectReader_joints.csv"
+                                             << "continuous" << false << false;
+        QTest::newRow("continuous, smoothed") << "Ges01_wavehand.csv"
+                                              << "continuous" << false << true;
+        QTest::newRow("keys, planar") << "Ges04_comehere.csv"
+                                      << "keys" << true << false;
+    }
+
+    void captureWithoutAWindowEqualsTheWindows()
+    {
+        QFETCH(QString, recording);
+        QFETCH(QString, mode);
+        QFETCH(bool, planar);
+        QFETCH(bool, smoothing);
+        const QString path = recordingPath(recording);
+        if (!QFileInfo::exists(path))
+            QSKIP("the recordings are not beside the repository");
+
+        camera::SteppedClock clock;
+        auto replay = std::make_shared<camera::ReplaySource>(path, clock.clock());
+        WindowWithSource fixture(replay);
+        Kinect::mainDialog &w = fixture.window();
+        const bool continuous = mode == QLatin1String("continuous");
+        (continuous ? w.continuousCaptureCheck : w.keyPositionCaptureCheck)->setChecked(true);
+        (planar ? w.planarCaptureCheck : w.spatialCaptureCheck)->setChecked(true);
+        w.smoothingCheck->setChecked(smoothing);
+        w.startRecordingCheck->setChecked(true);
+        replayWhole(fixture.sensor(), *replay, clock);
+        const std::vector<DualQuaternion> poses
+            = continuous ? w.session->continuousPositions() : w.session->keyPositions();
+        QVERIFY(!poses.empty());
+
+        QTemporaryDir dir;
+        const QString output = dir.filePath(QStringLiteral("capture.xml"));
+        QStringList arguments { QStringLiteral("--capture"), mode, QStringLiteral("--camera"),
+            QStringLiteral("replay:") + path, QStringLiteral("--output"), output };
+        if (planar)
+            arguments << QStringLiteral("--planar");
+        if (smoothing)
+            arguments << QStringLiteral("--smooth");
+        const support::ProgramRun run
+            = support::runWithoutDisplay(QStringLiteral(HANDMOTION_PROGRAM), arguments);
+        QVERIFY2(run.status == 0, run.err.constData());
+        QFile file(output);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), keyPositionExportText(poses));
+    }
+
+    // Each fault of a capture without a window is one line on standard
+    // error with its status, and no output is written.
+    void captureWithoutAWindowFails_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QString good = recordingPath(QStringLiteral("Ges01_wavehand.csv"));
+        const QString replay = QStringLiteral("replay:") + good;
+        QTest::newRow("unknown mode") << QStringList { "--capture", "some", "--camera", replay }
+                                      << 2 << "--capture \"some\": expected keys or continuous";
+        QTest::newRow("no output") << QStringList { "--capture", "keys", "--camera", replay } << 2
+                                   << "--output FILE is missing";
+        QTest::newRow("no camera")
+            << QStringList { "--capture", "keys", "--camera", "none", "--output", "OUT" } << 2
+            << "--camera SOURCE is missing";
+        QTest::newRow("bad duration") << QStringList {
+            "--capture", "keys", "--camera", replay, "--duration", "-1", "--output", "OUT"
+        } << 2 << "--duration \"-1\" is not a number of seconds above 0";
+        QTest::newRow("broken recording")
+            << QStringList { "--capture", "keys", "--camera", "replay:BROKEN", "--output", "OUT" }
+            << 3 << "broken.csv:2: expected 101 comma-separated fields";
+        QTest::newRow("missing recording") << QStringList { "--capture", "keys", "--camera",
+            "replay:DIR/none.csv", "--output", "OUT" }
+                                           << 3 << "cannot open the recording";
+        QTest::newRow("nothing captured") << QStringList { "--capture", "keys", "--camera", replay,
+            "--output", "OUT" } << 4 << "no key position was captured";
+        QTest::newRow("output not writable") << QStringList { "--capture", "continuous", "--camera",
+            replay, "--output", "/proc/handmotion.xml" }
+                                             << 5 << "cannot be written";
+        QTest::newRow("record into a missing folder") << QStringList { "--capture", "continuous",
+            "--camera", replay, "--record", "DIR/gone/frames.csv", "--output", "OUT" }
+                                                      << 5 << "Cannot record body frames to";
+    }
+
+    void captureWithoutAWindowFails()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        if (!QFileInfo::exists(recordingPath(QStringLiteral("Ges01_wavehand.csv"))))
+            QSKIP("the recordings are not beside the repository");
+        QTemporaryDir dir;
+        QFile broken(dir.filePath(QStringLiteral("broken.csv")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        QFile good(recordingPath(QStringLiteral("Ges01_wavehand.csv")));
+        QVERIFY(good.open(QIODevice::ReadOnly));
+        broken.write(good.readLine() + "1,2,3\n");
+        broken.close();
+        const QString output = dir.filePath(QStringLiteral("out.xml"));
+        for (QString &argument : arguments) {
+            argument.replace(QLatin1String("BROKEN"), broken.fileName());
+            argument.replace(QLatin1String("DIR"), dir.path());
+            if (argument == QLatin1String("OUT"))
+                argument = output;
+        }
+        const support::ProgramRun run
+            = support::runWithoutDisplay(QStringLiteral(HANDMOTION_PROGRAM), arguments);
+        QCOMPARE(run.status, status);
+        QVERIFY2(run.err.startsWith("handmotion: ") && run.err.count('\n') == 1
+                && run.err.contains(message.toUtf8()),
+            run.err.constData());
+        QVERIFY(!QFile::exists(output));
+    }
+
+    // "Record body frames…" records what the sensor takes until it is
+    // unchecked; a target that cannot be written, from the start or later,
+    // is said in the status bar and unchecks it, and capture goes on.
+    void windowRecordsBodyFrames()
+    {
+        auto source = std::make_shared<ScriptedSource>();
+        WindowWithSource fixture(source);
+        Kinect::mainDialog &w = fixture.window();
+        w.continuousCaptureCheck->setChecked(true);
+        w.spatialCaptureCheck->setChecked(true);
+        w.startRecordingCheck->setChecked(true);
+        const auto push = [&](int n) {
+            for (int k = 0; k < n; ++k) {
+                source->pushBodyFrame(frameWith(standingBody()));
+                fixture.sensor().updateSkeletonFrame();
+            }
+        };
+
+        QTemporaryDir dir;
+        const QString chosen = dir.filePath(QStringLiteral("frames"));
+        {
+            const ScopedFileNameAnswer answer([&](const FileNameQuestion &) { return chosen; });
+            w.recordFramesAction->trigger();
+        }
+        QVERIFY(w.recordFramesAction->isChecked());
+        push(3);
+        w.recordFramesAction->trigger();
+        QVERIFY(!w.recordFramesAction->isChecked());
+        QVERIFY2(
+            w.statusBar()->currentMessage().startsWith(QStringLiteral("Recorded 3 body frames")),
+            qPrintable(w.statusBar()->currentMessage()));
+        const camera::Recording recorded = camera::readRecording(chosen + QStringLiteral(".csv"));
+        QVERIFY2(recorded.error.isEmpty(), qPrintable(recorded.error));
+        QCOMPARE(recorded.frames.size(), std::size_t(3));
+
+        QVERIFY(!w.startRecordingFrames(dir.filePath(QStringLiteral("gone/frames.csv"))));
+        QVERIFY(!w.recordFramesAction->isChecked());
+        QVERIFY(w.statusBar()->currentMessage().startsWith(
+            QStringLiteral("Cannot record body frames to")));
+
+        // Every write to /dev/full fails as on a full disk.
+        QVERIFY(w.startRecordingFrames(QStringLiteral("/dev/full")));
+        QVERIFY(w.recordFramesAction->isChecked());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("stopped")));
+        push(2);
+        QVERIFY(!w.recordFramesAction->isChecked());
+        QVERIFY2(w.statusBar()->currentMessage().contains(QStringLiteral("the 0 frames before")),
+            qPrintable(w.statusBar()->currentMessage()));
+        QCOMPARE(w.session->continuousPositionCount(), 5);
     }
 };
 

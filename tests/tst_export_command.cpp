@@ -6,36 +6,18 @@
 #include "motion/MotionExport.h"
 #include "session/KeyPositionExport.h"
 #include "tests/support/Poses.h"
+#include "tests/support/ProgramRun.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = support::ProgramRun;
 
-// No DISPLAY, no platform chosen: the export must not need either.
 Run runProgram(const QStringList &arguments)
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(HANDMOTION_PROGRAM), arguments);
-    Run run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return support::runWithoutDisplay(QStringLiteral(HANDMOTION_PROGRAM), arguments);
 }
 
 std::vector<DualQuaternion> keys(int n)

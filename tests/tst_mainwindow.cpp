@@ -116,11 +116,13 @@ void TestMainWindow::windowGeometryAndMenu()
     QCOMPARE(window->viewMenu->actions().first()->text(), QStringLiteral("Key positions"));
     QVERIFY(window->keyPositionPanel->isHidden());
     QCOMPARE(window->fileMenu->actions(),
-        (QList<QAction *> {
-            window->importKeyPositionsAction, window->exportMotionAction, window->exitAction }));
+        (QList<QAction *> { window->importKeyPositionsAction, window->exportMotionAction,
+            window->recordFramesAction, window->exitAction }));
     QCOMPARE(
         window->importKeyPositionsAction->text(), QStringLiteral("Import key positions\u2026"));
     QCOMPARE(window->exportMotionAction->text(), QStringLiteral("Export motion\u2026"));
+    QCOMPARE(window->recordFramesAction->text(), QStringLiteral("Record body frames\u2026"));
+    QVERIFY(window->recordFramesAction->isCheckable() && !window->recordFramesAction->isChecked());
     QCOMPARE(window->exitAction->text(), QStringLiteral("E&xit"));
     QCOMPARE(window->exitAction->parent(), window->fileMenu);
 
@@ -229,9 +231,10 @@ void TestMainWindow::fitsSmallScreensAndKeepsTheLargeLayout()
 void TestMainWindow::onlyTheStartControlsAreEnabled()
 {
     const QList<QWidget *> enabled = { window->continuousCaptureCheck,
-        window->keyPositionCaptureCheck, window->screwCheck, window->bezierCheck,
-        window->approximationCheck, window->interpolationCheck, window->whiteBackgroundCheck,
-        window->resetKeyPositionButton, window->resetContinuousButton, window->resetViewButton };
+        window->keyPositionCaptureCheck, window->smoothingCheck, window->screwCheck,
+        window->bezierCheck, window->approximationCheck, window->interpolationCheck,
+        window->whiteBackgroundCheck, window->resetKeyPositionButton, window->resetContinuousButton,
+        window->resetViewButton };
     const QList<QWidget *> disabled = { window->planarCaptureCheck, window->spatialCaptureCheck,
         window->startRecordingCheck, window->keyPositionsCheck, window->continuousMotionCheck,
         window->trajectoryCheck, window->framesCheck, window->objectCheck, window->densitySlider,
@@ -259,6 +262,7 @@ void TestMainWindow::captions_data()
         { "planarCaptureCheck", "Planar capture" },
         { "spatialCaptureCheck", "Spatial capture" },
         { "startRecordingCheck", "Start recording" },
+        { "smoothingCheck", "Smooth joints" },
         { "screwCheck", "Screw" },
         { "bezierCheck", "Bezier" },
         { "approximationCheck", "B-Spline Approximation" },
@@ -300,6 +304,7 @@ static QString captionOf(mainDialog *w, const QString &member)
         { "planarCaptureCheck", w->planarCaptureCheck },
         { "spatialCaptureCheck", w->spatialCaptureCheck },
         { "startRecordingCheck", w->startRecordingCheck },
+        { "smoothingCheck", w->smoothingCheck },
         { "screwCheck", w->screwCheck },
         { "bezierCheck", w->bezierCheck },
         { "approximationCheck", w->approximationCheck },
@@ -340,6 +345,9 @@ void TestMainWindow::captions()
     QFETCH(QString, member);
     QFETCH(QString, caption);
     QCOMPARE(captionOf(window.get(), member), caption);
+    // Tools outside the program find "Smooth joints" by its object name.
+    QCOMPARE(window->findChild<QCheckBox *>(QStringLiteral("smoothingCheck")),
+        window->smoothingCheck);
 }
 
 void TestMainWindow::slidersAndSpinBoxesStartAsSpecified()
