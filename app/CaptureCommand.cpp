@@ -1,6 +1,7 @@
 #include "app/CaptureCommand.h"
 
 #include "app/CameraOption.h"
+#include "app/CommandLine.h"
 #include "app/MotionExportCommand.h"
 #include "sensor/CaptureHost.h"
 #include "sensor/FrameFeeds.h"
@@ -37,16 +38,6 @@ const QString recordOption = QStringLiteral("record");
 const QString durationOption = QStringLiteral("duration");
 const QString outputOption = QStringLiteral("output");
 const QLatin1String replayPrefix("replay:");
-
-// One line on standard error, whatever the message holds.
-int complain(const QString &message, int status)
-{
-    QString line = message;
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    std::fprintf(stderr, "handmotion: %s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
-    return status;
-}
 
 // The choices of the window's capture boxes, fixed for the whole run except
 // "Start recording", which follows the gesture.
@@ -226,10 +217,10 @@ int runCaptureCommandLine(const QStringList &arguments)
     addCameraOption(parser);
     addDurationAndOutputOptions(parser);
     if (!parser.parse(arguments))
-        return complain(parser.errorText(), MotionExportBadArguments);
+        return complainOnce(parser.errorText(), MotionExportBadArguments);
     if (!parser.positionalArguments().isEmpty())
-        return complain(QStringLiteral("unexpected argument \"%1\"")
-                            .arg(parser.positionalArguments().constFirst()),
+        return complainOnce(QStringLiteral("unexpected argument \"%1\"")
+                                .arg(parser.positionalArguments().constFirst()),
             MotionExportBadArguments);
 
     Kinect::CaptureChoice choice;
@@ -240,7 +231,8 @@ int runCaptureCommandLine(const QStringList &arguments)
     else if (mode == QLatin1String("keys"))
         choice.keyPositions = true;
     else
-        return complain(QStringLiteral("--capture \"%1\": expected keys or continuous").arg(mode),
+        return complainOnce(
+            QStringLiteral("--capture \"%1\": expected keys or continuous").arg(mode),
             MotionExportBadArguments);
     choice.mode = parser.isSet(planarOption) ? PoseModePlanar : PoseModeSpatial;
     choice.smoothing = parser.isSet(smoothOption);
@@ -249,25 +241,27 @@ int runCaptureCommandLine(const QStringList &arguments)
         bool ok = false;
         const double seconds = parser.value(durationOption).trimmed().toDouble(&ok);
         if (!ok || !std::isfinite(seconds) || seconds <= 0.0 || seconds > 1e7)
-            return complain(QStringLiteral("--duration \"%1\" is not a number of seconds above 0")
-                                .arg(parser.value(durationOption)),
+            return complainOnce(
+                QStringLiteral("--duration \"%1\" is not a number of seconds above 0")
+                    .arg(parser.value(durationOption)),
                 MotionExportBadArguments);
         duration = std::chrono::nanoseconds(std::llround(seconds * 1e9));
     }
     const QString output = parser.value(outputOption);
     if (output.isEmpty())
-        return complain(QStringLiteral("--output FILE is missing: where the capture is written"),
+        return complainOnce(
+            QStringLiteral("--output FILE is missing: where the capture is written"),
             MotionExportBadArguments);
     QString error;
     if (!applyCameraOption(parser, error))
-        return complain(error, MotionExportBadArguments);
+        return complainOnce(error, MotionExportBadArguments);
     const QString setting = camera::cameraSetting();
     if (setting.isEmpty() || setting == QLatin1String("none"))
-        return complain(QStringLiteral("--camera SOURCE is missing: the frames to capture"),
+        return complainOnce(QStringLiteral("--camera SOURCE is missing: the frames to capture"),
             MotionExportBadArguments);
     const QString problem = camera::cameraSettingError(setting);
     if (!problem.isEmpty())
-        return complain(QStringLiteral("--camera: ") + problem, MotionExportBadArguments);
+        return complainOnce(QStringLiteral("--camera: ") + problem, MotionExportBadArguments);
 
     // A recording is read whole first: a fault in it is this run's error,
     // not frames left out.
@@ -278,7 +272,7 @@ int runCaptureCommandLine(const QStringList &arguments)
         const QString path = setting.mid(replayPrefix.size());
         const camera::Recording recording = camera::readRecording(path);
         if (!recording.readable || !recording.error.isEmpty())
-            return complain(recording.error.isEmpty()
+            return complainOnce(recording.error.isEmpty()
                     ? QStringLiteral("%1: cannot be read").arg(path)
                     : recording.error,
                 MotionExportBadKeyFile);
@@ -297,8 +291,8 @@ int runCaptureCommandLine(const QStringList &arguments)
         sensor = std::make_unique<Kinect::Sensor>(nullptr, nullptr, &session);
         if (!sensor->bodyFeed()) {
             const QString reason = messages.last();
-            return complain(QStringLiteral("the camera source %1 cannot be opened%2")
-                                .arg(setting, reason.isEmpty() ? QString() : ": " + reason),
+            return complainOnce(QStringLiteral("the camera source %1 cannot be opened%2")
+                                    .arg(setting, reason.isEmpty() ? QString() : ": " + reason),
                 MotionExportBadKeyFile);
         }
         messages.pass();
@@ -306,7 +300,7 @@ int runCaptureCommandLine(const QStringList &arguments)
     sensor->setCaptureHost(&host);
     if (parser.isSet(recordOption)
         && !sensor->startRecordingFrames(parser.value(recordOption), &error))
-        return complain(error, MotionExportWriteFailed);
+        return complainOnce(error, MotionExportWriteFailed);
     QString recordingProblem;
     QObject::connect(sensor.get(), &Kinect::Sensor::frameRecordingStopped,
         [&](const QString &message) { recordingProblem = message; });
@@ -320,17 +314,17 @@ int runCaptureCommandLine(const QStringList &arguments)
     const std::vector<DualQuaternion> poses
         = choice.continuous ? session.continuousPositions() : session.keyPositions();
     if (poses.empty())
-        return complain(choice.continuous
+        return complainOnce(choice.continuous
                 ? QStringLiteral("no pose was captured: no tracked body while recording")
                 : QStringLiteral("no key position was captured: the right hand was never held "
                                  "still for 100 frames while recording"),
             MotionExportNoMotion);
     QString reason;
     if (!replaceFileAtomically(output, keyPositionExportText(poses).toUtf8(), &reason))
-        return complain(QStringLiteral("%1: cannot be written: %2").arg(output, reason),
+        return complainOnce(QStringLiteral("%1: cannot be written: %2").arg(output, reason),
             MotionExportWriteFailed);
     if (!recordingProblem.isEmpty())
-        return complain(recordingProblem, MotionExportWriteFailed);
+        return complainOnce(recordingProblem, MotionExportWriteFailed);
     std::printf("handmotion: %zu %s written to %s%s\n", poses.size(),
         choice.continuous ? (poses.size() == 1 ? "pose" : "poses")
                           : (poses.size() == 1 ? "key position" : "key positions"),

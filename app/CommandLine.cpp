@@ -107,6 +107,15 @@ std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv)
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 
+int complainOnce(const QString &message, int status)
+{
+    QString line = message;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "handmotion: %s\n", line.toLocal8Bit().constData());
+    std::fflush(stderr);
+    return status;
+}
+
 bool processCommandLine(QCommandLineParser &parser, const QCoreApplication &application)
 {
     parser.process(application);

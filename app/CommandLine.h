@@ -47,3 +47,7 @@ std::unique_ptr<QCoreApplication> createApplication(int &argc, char **argv);
 // Returns false (after a message on standard error) for an argument that is
 // not an option, since the program takes none.
 bool processCommandLine(QCommandLineParser &parser, const QCoreApplication &application);
+
+// For the runs without a window: message as one line on standard error
+// ("handmotion: ...", line breaks turned into spaces); returns status.
+int complainOnce(const QString &message, int status);

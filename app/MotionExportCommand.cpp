@@ -1,5 +1,6 @@
 #include "app/MotionExportCommand.h"
 
+#include "app/CommandLine.h"
 #include "motion/MotionExport.h"
 #include "session/AtomicFile.h"
 #include "session/KeyPositionImport.h"
@@ -21,16 +22,6 @@ const QString durationOption = QStringLiteral("duration");
 const QString formatOption = QStringLiteral("format");
 const QString cameraInBaseOption = QStringLiteral("camera-in-base");
 const QString outputOption = QStringLiteral("output");
-
-// One line on standard error, whatever the message holds.
-int complain(const QString &message, int status)
-{
-    QString line = message;
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    std::fprintf(stderr, "handmotion: %s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
-    return status;
-}
 
 bool readInt(const QCommandLineParser &parser, const QString &option, int *value)
 {
@@ -139,44 +130,46 @@ int runMotionExport(const QCommandLineParser &parser)
     MotionExportRequest request;
     const QString kindName = parser.value(exportOption);
     if (!motionKindFromName(kindName.toStdString(), &request.kind))
-        return complain(
+        return complainOnce(
             QStringLiteral("unknown motion kind \"%1\" (%2)").arg(kindName, kindNames()),
             MotionExportBadArguments);
     if (!parser.isSet(keysOption) || parser.value(keysOption).isEmpty())
-        return complain(QStringLiteral("--keys FILE is missing: the key positions to compute the "
-                                       "motion from"),
+        return complainOnce(
+            QStringLiteral("--keys FILE is missing: the key positions to compute the "
+                           "motion from"),
             MotionExportBadArguments);
     if (!readInt(parser, degreeOption, &request.degree))
-        return complain(
+        return complainOnce(
             QStringLiteral("--degree \"%1\" is not a whole number").arg(parser.value(degreeOption)),
             MotionExportBadArguments);
     if (!readInt(parser, densityOption, &request.density) || request.density < 0
         || request.density > 100)
-        return complain(QStringLiteral("--density \"%1\" is not a whole number from 0 to 100")
-                            .arg(parser.value(densityOption)),
+        return complainOnce(QStringLiteral("--density \"%1\" is not a whole number from 0 to 100")
+                                .arg(parser.value(densityOption)),
             MotionExportBadArguments);
     if (parser.isSet(durationOption)) {
         bool ok = false;
         const double duration = parser.value(durationOption).trimmed().toDouble(&ok);
         if (!ok || !std::isfinite(duration) || duration <= 0.0)
-            return complain(QStringLiteral("--duration \"%1\" is not a number of seconds above 0")
-                                .arg(parser.value(durationOption)),
+            return complainOnce(
+                QStringLiteral("--duration \"%1\" is not a number of seconds above 0")
+                    .arg(parser.value(durationOption)),
                 MotionExportBadArguments);
         request.durationSeconds = duration;
     }
     if (parser.isSet(formatOption)
         && !motionExportFormatFromName(parser.value(formatOption).toStdString(), &request.format))
-        return complain(QStringLiteral("unknown format \"%1\" (%2)")
-                            .arg(parser.value(formatOption), formatNames(false)),
+        return complainOnce(QStringLiteral("unknown format \"%1\" (%2)")
+                                .arg(parser.value(formatOption), formatNames(false)),
             MotionExportBadArguments);
     if (parser.isSet(cameraInBaseOption)) {
         if (!motionExportFormatInfo(request.format).takesCameraInBase)
-            return complain(QStringLiteral("--camera-in-base applies to --format %1 only")
-                                .arg(formatNames(true)),
+            return complainOnce(QStringLiteral("--camera-in-base applies to --format %1 only")
+                                    .arg(formatNames(true)),
                 MotionExportBadArguments);
         if (!parseRobotPose(parser.value(cameraInBaseOption).toStdString(), &request.cameraInBase))
-            return complain(QStringLiteral("--camera-in-base \"%1\" is not p[x,y,z,rx,ry,rz]")
-                                .arg(parser.value(cameraInBaseOption)),
+            return complainOnce(QStringLiteral("--camera-in-base \"%1\" is not p[x,y,z,rx,ry,rz]")
+                                    .arg(parser.value(cameraInBaseOption)),
                 MotionExportBadArguments);
         request.hasCameraInBase = true;
     }
@@ -185,27 +178,28 @@ int runMotionExport(const QCommandLineParser &parser)
     const QString keysFile = parser.value(keysOption);
     const KeyPositionImport keys = readKeyPositionFile(keysFile);
     if (!keys.ok())
-        return complain(keys.error, MotionExportBadKeyFile);
+        return complainOnce(keys.error, MotionExportBadKeyFile);
     if (keys.positions.empty())
-        return complain(QStringLiteral("%1: its last export holds no key positions").arg(keysFile),
+        return complainOnce(
+            QStringLiteral("%1: its last export holds no key positions").arg(keysFile),
             MotionExportBadKeyFile);
 
     std::string text;
     std::string error;
     if (!motionExportText(request, keys.positions, &text, &error))
-        return complain(QStringLiteral("%1: %2").arg(keysFile, QString::fromStdString(error)),
+        return complainOnce(QStringLiteral("%1: %2").arg(keysFile, QString::fromStdString(error)),
             MotionExportNoMotion);
 
     const QString output = parser.value(outputOption);
     if (output.isEmpty() || output == QLatin1String("-")) {
         if (!writeStandardOutput(text))
-            return complain(QStringLiteral("standard output: the write did not complete"),
+            return complainOnce(QStringLiteral("standard output: the write did not complete"),
                 MotionExportWriteFailed);
         return MotionExportSucceeded;
     }
     QString reason;
     if (!replaceFileAtomically(output, QByteArray::fromStdString(text), &reason))
-        return complain(QStringLiteral("%1: cannot be written: %2").arg(output, reason),
+        return complainOnce(QStringLiteral("%1: cannot be written: %2").arg(output, reason),
             MotionExportWriteFailed);
     return MotionExportSucceeded;
 }
@@ -215,10 +209,10 @@ int runMotionExportCommandLine(const QStringList &arguments)
     QCommandLineParser parser;
     addMotionExportOptions(parser);
     if (!parser.parse(arguments))
-        return complain(parser.errorText(), MotionExportBadArguments);
+        return complainOnce(parser.errorText(), MotionExportBadArguments);
     if (!parser.positionalArguments().isEmpty())
-        return complain(QStringLiteral("unexpected argument \"%1\"")
-                            .arg(parser.positionalArguments().constFirst()),
+        return complainOnce(QStringLiteral("unexpected argument \"%1\"")
+                                .arg(parser.positionalArguments().constFirst()),
             MotionExportBadArguments);
     return runMotionExport(parser);
 }
