@@ -146,7 +146,9 @@ private:
 // What is wrong with a camera setting (a value of HANDMOTION_CAMERA or of
 // the --camera option), empty when it names a source: "", "none", "demo",
 // "replay:PATH" (PATH ending in .csv or .skeleton; whether the file exists is
-// found out when the source opens), "osc", "osc:PORT" or "osc:ADDRESS:PORT".
+// found out when the source opens), "osc", "osc:PORT" or "osc:ADDRESS:PORT",
+// "webcam", "webcam:/dev/videoN" or "video:PATH", each with options (see
+// readHandSourceSetting in sensor/sources/HandSource.h).
 QString cameraSettingError(const QString &setting);
 // The source a camera setting names, paced by the steady clock: null for
 // "", "none", and (after a message on standard error with what is wrong)

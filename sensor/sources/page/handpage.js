@@ -11,6 +11,8 @@ const previewQuality = 0.7;
 let hands = null;
 let lastResults = null;
 let lastPreviewMs = -Infinity;
+// Drawn into, never shown.
+const previewCanvas = document.createElement('canvas');
 
 async function post(path, body, contentType) {
     const response = await fetch(path, {
@@ -62,7 +64,7 @@ async function sendPreview(source, width, height, index) {
     if (now - lastPreviewMs < previewIntervalMs)
         return;
     lastPreviewMs = now;
-    const canvas = document.getElementById('preview');
+    const canvas = previewCanvas;
     canvas.width = previewWidth;
     canvas.height = Math.max(1, Math.round(height * previewWidth / width));
     canvas.getContext('2d').drawImage(source, 0, 0, canvas.width, canvas.height);
@@ -92,7 +94,15 @@ async function runFile(config) {
         const timeUs = Number(response.headers.get('X-Frame-Time'));
         let bitmap;
         try {
-            bitmap = await createImageBitmap(await response.blob());
+            if (response.headers.get('Content-Type') === 'application/octet-stream') {
+                // Raw pixels, R G B A, rows top down.
+                const width = Number(response.headers.get('X-Frame-Width'));
+                const height = Number(response.headers.get('X-Frame-Height'));
+                const pixels = new Uint8ClampedArray(await response.arrayBuffer());
+                bitmap = await createImageBitmap(new ImageData(pixels, width, height));
+            } else {
+                bitmap = await createImageBitmap(await response.blob());
+            }
         } catch (e) {
             // A picture the browser cannot decode still gets its answer, so
             // that the file's count of pictures stays whole.
