@@ -91,7 +91,6 @@ namespace {
     void refuse(httplib::Response &res, int status, const std::string &why)
     {
         res.status = status;
-        res.set_header("Connection", "close");
         res.set_content(why, "text/plain");
     }
 
@@ -198,6 +197,107 @@ std::uint64_t PageServer::ignoredTotal(PageIgnored kind)
     return m_tally.total(kind);
 }
 
+void PageServer::answer(const httplib::Request &req, httplib::Response &res)
+{
+    const std::string prefix = '/' + m_token + '/';
+    if (req.path.size() <= prefix.size()
+        || !tokenMatches(req.path.substr(0, prefix.size()), prefix)) {
+        refuse(res, 403, "wrong token");
+        return;
+    }
+    const std::string name = req.path.substr(prefix.size());
+    if (req.method == "GET") {
+        serveFile(name, res);
+        return;
+    }
+    if (name == "next")
+        answerNext(res);
+    else if (name == "message")
+        answerMessage(req, res);
+    else if (name == "picture")
+        answerPicture(req, res);
+    else
+        refuse(res, 404, "no such request");
+}
+
+void PageServer::serveFile(const std::string &name, httplib::Response &res)
+{
+    if (name == "config") {
+        res.set_header("Cache-Control", "no-store");
+        res.set_content(m_handlers.config(), "application/json");
+        return;
+    }
+    std::string file;
+    for (const char *page : pageFileNames) {
+        if (name == page)
+            file = QDir(m_files.pageDirectory).filePath(QLatin1String(page)).toStdString();
+    }
+    const std::string model = "mediapipe/";
+    if (name.compare(0, model.size(), model) == 0) {
+        const auto found = m_modelFiles.find(name.substr(model.size()));
+        if (found != m_modelFiles.end())
+            file = found->second;
+    }
+    std::string content;
+    if (file.empty() || !readWholeFile(QString::fromStdString(file), content)) {
+        refuse(res, 404, "no such file");
+        return;
+    }
+    res.set_content(std::move(content), mimeType(name).c_str());
+}
+
+void PageServer::answerNext(httplib::Response &res)
+{
+    VideoPicture picture;
+    if (!m_handlers.nextPicture || !m_handlers.nextPicture(picture)) {
+        res.status = 204;
+        return;
+    }
+    res.set_header("X-Frame-Index", std::to_string(picture.index));
+    res.set_header("X-Frame-Time", std::to_string(picture.timeMicroseconds));
+    if (picture.format == VideoPicture::Format::Rgba) {
+        res.set_header("X-Frame-Width", std::to_string(picture.width));
+        res.set_header("X-Frame-Height", std::to_string(picture.height));
+        res.set_content(std::move(picture.bytes), "application/octet-stream");
+    } else {
+        res.set_content(std::move(picture.bytes), "image/jpeg");
+    }
+}
+
+void PageServer::answerMessage(const httplib::Request &req, httplib::Response &res)
+{
+    if (req.body.size() > maxPageMessageBytes) {
+        refuse(res, 413, "message too large");
+        return;
+    }
+    PageMessage message;
+    std::string why;
+    if (!readPageMessage(req.body.data(), req.body.size(), message, why)) {
+        refuse(res, 400, why);
+        return;
+    }
+    m_handlers.message(std::move(message));
+    res.status = 204;
+}
+
+void PageServer::answerPicture(const httplib::Request &req, httplib::Response &res)
+{
+    const std::string text = req.get_param_value("i");
+    char *end = nullptr;
+    const long long index = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || text.size() > 15 || *end != '\0' || index < 0) {
+        refuse(res, 400, "a picture without its number");
+        return;
+    }
+    if (req.body.size() < 4 || static_cast<unsigned char>(req.body[0]) != 0xff
+        || static_cast<unsigned char>(req.body[1]) != 0xd8) {
+        refuse(res, 400, "a picture that is not a JPEG");
+        return;
+    }
+    m_handlers.picture(index, std::string(req.body));
+    res.status = 204;
+}
+
 bool PageServer::start(QString &error)
 {
     stop();
@@ -208,7 +308,6 @@ bool PageServer::start(QString &error)
             = QDir(m_files.modelDirectory).filePath(QLatin1String(name)).toStdString();
     m_server = std::make_unique<httplib::Server>();
     httplib::Server &server = *m_server;
-    const std::string prefix = '/' + m_token + '/';
     server.new_task_queue = [] { return new httplib::ThreadPool(serverThreads); };
     server.set_keep_alive_timeout(keepAliveSeconds);
     server.set_keep_alive_max_count(100000);
@@ -216,87 +315,12 @@ bool PageServer::start(QString &error)
     server.set_logger([this](const httplib::Request &req, const httplib::Response &res) {
         count(res.status, req.method, req.path, res.body);
     });
-    // Runs before a request's body is read: the token and the static files.
-    server.set_pre_routing_handler(
-        [this, prefix](const httplib::Request &req, httplib::Response &res) {
-            if (req.path.size() <= prefix.size()
-                || !tokenMatches(req.path.substr(0, prefix.size()), prefix)) {
-                refuse(res, 403, "wrong token");
-                return httplib::Server::HandlerResponse::Handled;
-            }
-            if (req.method != "GET")
-                return httplib::Server::HandlerResponse::Unhandled;
-            const std::string name = req.path.substr(prefix.size());
-            if (name == "config") {
-                res.set_header("Cache-Control", "no-store");
-                res.set_content(m_handlers.config(), "application/json");
-                return httplib::Server::HandlerResponse::Handled;
-            }
-            std::string file;
-            for (const char *page : pageFileNames) {
-                if (name == page)
-                    file = QDir(m_files.pageDirectory).filePath(QLatin1String(page)).toStdString();
-            }
-            const std::string model = "mediapipe/";
-            if (name.compare(0, model.size(), model) == 0) {
-                const auto found = m_modelFiles.find(name.substr(model.size()));
-                if (found != m_modelFiles.end())
-                    file = found->second;
-            }
-            std::string content;
-            if (file.empty() || !readWholeFile(QString::fromStdString(file), content)) {
-                refuse(res, 404, "no such file");
-                return httplib::Server::HandlerResponse::Handled;
-            }
-            res.set_content(std::move(content), mimeType(name).c_str());
-            return httplib::Server::HandlerResponse::Handled;
-        });
-    server.Post(prefix + "next", [this](const httplib::Request &, httplib::Response &res) {
-        VideoPicture picture;
-        if (!m_handlers.nextPicture || !m_handlers.nextPicture(picture)) {
-            res.status = 204;
-            return;
-        }
-        res.set_header("X-Frame-Index", std::to_string(picture.index));
-        res.set_header("X-Frame-Time", std::to_string(picture.timeMicroseconds));
-        if (picture.format == VideoPicture::Format::Rgba) {
-            res.set_header("X-Frame-Width", std::to_string(picture.width));
-            res.set_header("X-Frame-Height", std::to_string(picture.height));
-            res.set_content(std::move(picture.bytes), "application/octet-stream");
-        } else {
-            res.set_content(std::move(picture.bytes), "image/jpeg");
-        }
-    });
-    server.Post(prefix + "message", [this](const httplib::Request &req, httplib::Response &res) {
-        if (req.body.size() > maxPageMessageBytes) {
-            refuse(res, 413, "message too large");
-            return;
-        }
-        PageMessage message;
-        std::string why;
-        if (!readPageMessage(req.body.data(), req.body.size(), message, why)) {
-            refuse(res, 400, why);
-            return;
-        }
-        m_handlers.message(std::move(message));
-        res.status = 204;
-    });
-    server.Post(prefix + "picture", [this](const httplib::Request &req, httplib::Response &res) {
-        const std::string text = req.get_param_value("i");
-        char *end = nullptr;
-        const long long index = std::strtoll(text.c_str(), &end, 10);
-        if (text.empty() || *end != '\0' || index < 0 || text.size() > 15) {
-            refuse(res, 400, "a picture without its number");
-            return;
-        }
-        if (req.body.size() < 4 || static_cast<unsigned char>(req.body[0]) != 0xff
-            || static_cast<unsigned char>(req.body[1]) != 0xd8) {
-            refuse(res, 400, "a picture that is not a JPEG");
-            return;
-        }
-        m_handlers.picture(index, std::string(req.body));
-        res.status = 204;
-    });
+    // Every request is answered by route(), after its body was read (an
+    // unread body would be taken for the connection's next request).
+    const auto route
+        = [this](const httplib::Request &req, httplib::Response &res) { answer(req, res); };
+    server.Get(".*", route);
+    server.Post(".*", route);
     const int port = server.bind_to_any_port("127.0.0.1");
     if (port <= 0) {
         error = QStringLiteral("cannot listen on 127.0.0.1");

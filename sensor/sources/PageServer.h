@@ -17,6 +17,8 @@
 
 namespace httplib {
 class Server;
+struct Request;
+struct Response;
 }
 
 namespace camera {
@@ -83,6 +85,11 @@ public:
     std::uint64_t ignoredTotal(PageIgnored kind);
 
 private:
+    void answer(const httplib::Request &req, httplib::Response &res);
+    void serveFile(const std::string &name, httplib::Response &res);
+    void answerNext(httplib::Response &res);
+    void answerMessage(const httplib::Request &req, httplib::Response &res);
+    void answerPicture(const httplib::Request &req, httplib::Response &res);
     void count(
         int status, const std::string &method, const std::string &path, const std::string &detail);
 
