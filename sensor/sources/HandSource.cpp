@@ -395,10 +395,12 @@ void HandSource::supervise(std::promise<QString> *started)
             // The browser loads nothing but our page: the camera is granted
             // to it alone.
             arguments.push_back("--use-fake-ui-for-media-stream");
-            const QByteArray file = qgetenv(testCameraFileVariable);
+            const QString file = qEnvironmentVariable(testCameraFileVariable);
             if (!file.isEmpty()) {
+                // The browser's stand-in camera takes no path with ".." in it.
                 arguments.push_back("--use-fake-device-for-media-stream");
-                arguments.push_back("--use-file-for-fake-video-capture=" + file.toStdString());
+                arguments.push_back("--use-file-for-fake-video-capture="
+                    + QFile::encodeName(QFileInfo(file).canonicalFilePath()).toStdString());
             }
         }
         arguments.push_back(m_server->pageAddress());
