@@ -2,12 +2,9 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLocale>
 #include <QTextStream>
-
-#include <utility>
 
 QString proposedExportFileName(const QDateTime &time)
 {
@@ -99,27 +96,4 @@ bool appendKeyPositions(
     if (!ok && errorMessage)
         *errorMessage = reason.isEmpty() ? QStringLiteral("the write did not complete") : reason;
     return ok;
-}
-
-namespace {
-
-ExportFileNamePrompt &exportFileNamePrompt()
-{
-    static ExportFileNamePrompt prompt;
-    return prompt;
-}
-
-} // namespace
-
-void setExportFileNamePrompt(ExportFileNamePrompt prompt)
-{
-    exportFileNamePrompt() = std::move(prompt);
-}
-
-QString askExportFileName(
-    QWidget *parent, const QString &caption, const QString &proposedName, const QString &filter)
-{
-    if (exportFileNamePrompt())
-        return exportFileNamePrompt()(parent, caption, proposedName, filter);
-    return QFileDialog::getSaveFileName(parent, caption, proposedName, filter);
 }

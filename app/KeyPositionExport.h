@@ -4,11 +4,9 @@
 
 #include <QString>
 
-#include <functional>
 #include <vector>
 
 class QDateTime;
-class QWidget;
 
 // Writing key positions as the XML-like export text: two header lines, then
 // three lines per position with the real and dual parts (x, y, z, w) as %g
@@ -32,11 +30,3 @@ QString keyPositionExportText(const std::vector<DualQuaternion> &positions);
 // removed.
 bool appendKeyPositions(const QString &fileName, const std::vector<DualQuaternion> &positions,
     QString *errorMessage = nullptr);
-
-// How the window asks for the target file: the save dialog by default. Tests
-// install their own answer; an empty prompt restores the dialog.
-using ExportFileNamePrompt = std::function<QString(
-    QWidget *parent, const QString &caption, const QString &proposedName, const QString &filter)>;
-void setExportFileNamePrompt(ExportFileNamePrompt prompt);
-QString askExportFileName(
-    QWidget *parent, const QString &caption, const QString &proposedName, const QString &filter);

@@ -1,11 +1,9 @@
 #include "app/KeyPositionImport.h"
 
 #include <QFile>
-#include <QFileDialog>
 
 #include <charconv>
 #include <cmath>
-#include <utility>
 
 namespace {
 
@@ -264,27 +262,4 @@ KeyPositionImport readKeyPositionFile(const QString &fileName)
         return result;
     }
     return parseKeyPositionExport(text, fileName);
-}
-
-namespace {
-
-ImportFileNamePrompt &importFileNamePrompt()
-{
-    static ImportFileNamePrompt prompt;
-    return prompt;
-}
-
-} // namespace
-
-void setImportFileNamePrompt(ImportFileNamePrompt prompt)
-{
-    importFileNamePrompt() = std::move(prompt);
-}
-
-QString askImportFileName(
-    QWidget *parent, const QString &caption, const QString &directory, const QString &filter)
-{
-    if (importFileNamePrompt())
-        return importFileNamePrompt()(parent, caption, directory, filter);
-    return QFileDialog::getOpenFileName(parent, caption, directory, filter);
 }

@@ -5,10 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include <functional>
 #include <vector>
-
-class QWidget;
 
 // Reading back the key-position export. A file may hold several exports one
 // after the other (the export appends); the last one is taken. The reader is
@@ -37,11 +34,3 @@ constexpr int maxImportedKeyPositions = 10000;
 KeyPositionImport parseKeyPositionExport(const QByteArray &text, const QString &name);
 // Reads and parses a file; name in messages is the path as given.
 KeyPositionImport readKeyPositionFile(const QString &fileName);
-
-// How the window asks for the file to import: the open dialog by default.
-// Tests install their own answer; an empty prompt restores the dialog.
-using ImportFileNamePrompt = std::function<QString(
-    QWidget *parent, const QString &caption, const QString &directory, const QString &filter)>;
-void setImportFileNamePrompt(ImportFileNamePrompt prompt);
-QString askImportFileName(
-    QWidget *parent, const QString &caption, const QString &directory, const QString &filter);

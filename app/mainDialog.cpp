@@ -1,5 +1,6 @@
 #include "app/mainDialog.h"
 
+#include "app/FileNameQuestion.h"
 #include "app/KeyPositionExport.h"
 #include "app/KeyPositionImport.h"
 #include "app/KeyPositionPanel.h"
@@ -579,7 +580,8 @@ namespace {
 void mainDialog::saveFile(bool)
 {
     const QString proposed = proposedExportFileName(QDateTime::currentDateTime());
-    QString fileName = askExportFileName(this, tr("Save Data"), proposed, QStringLiteral("*.xml"));
+    QString fileName = askFileName(this,
+        { FileNameQuestion::Purpose::Save, tr("Save Data"), proposed, QStringLiteral("*.xml") });
     if (fileName.isEmpty())
         return;
     fileName = exportFileNameWithSuffix(fileName);
@@ -608,8 +610,9 @@ namespace {
 
 void mainDialog::importKeyPositions()
 {
-    const QString fileName = askImportFileName(
-        this, tr("Import key positions"), QString(), tr("Key positions (*.xml);;All files (*)"));
+    const QString fileName = askFileName(this,
+        { FileNameQuestion::Purpose::Open, tr("Import key positions"), QString(),
+            tr("Key positions (*.xml);;All files (*)") });
     if (fileName.isEmpty())
         return;
     const KeyPositionImport imported = readKeyPositionFile(fileName);
@@ -737,8 +740,9 @@ void mainDialog::exportMotion()
         + (kinds.size() == 1 ? QString::fromLatin1(motionKindName(kinds.front()))
                              : QStringLiteral("motion"))
         + suffix;
-    const QString chosen
-        = askExportFileName(this, tr("Export motion"), proposed, QLatin1Char('*') + suffix);
+    const QString chosen = askFileName(this,
+        { FileNameQuestion::Purpose::Save, tr("Export motion"), proposed,
+            QLatin1Char('*') + suffix });
     if (chosen.isEmpty())
         return;
     QStringList written;

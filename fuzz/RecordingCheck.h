@@ -37,11 +37,21 @@ inline void checkRecording(
         const QString where = QStringLiteral("frame %1").arg(f);
         FUZZ_CHECK(frame.bodyCount >= 0 && frame.bodyCount <= BODY_COUNT, where);
         FUZZ_CHECK(static_cast<std::size_t>(frame.firstBody) == nextBody, where);
+        // Each body in a slot of its own.
+        bool taken[BODY_COUNT] = {};
+        for (int b = 0; b < frame.bodyCount && frame.firstBody + b < int(recording.bodySlots.size());
+             ++b) {
+            const int slot = recording.bodySlots[std::size_t(frame.firstBody + b)];
+            FUZZ_CHECK(slot >= 0 && slot < BODY_COUNT && !taken[slot], where);
+            taken[slot] = true;
+        }
         nextBody += static_cast<std::size_t>(frame.bodyCount);
         FUZZ_CHECK(f == 0 ? frame.dueNanoseconds == 0 : frame.dueNanoseconds >= previousDue, where);
         previousDue = frame.dueNanoseconds;
     }
     FUZZ_CHECK(nextBody == recording.bodies.size(), QString::number(recording.bodies.size()));
+    FUZZ_CHECK(
+        recording.bodySlots.size() == recording.bodies.size(), QString::number(recording.bodySlots.size()));
     for (const camera::Body &body : recording.bodies) {
         FUZZ_CHECK(body.tracked, QString());
         FUZZ_CHECK(body.handLeftState >= HandState_Unknown && body.handLeftState <= HandState_Lasso,
@@ -52,8 +62,9 @@ inline void checkRecording(
         for (int j = 0; j < JointType_Count; ++j) {
             const Joint &joint = body.joints[static_cast<std::size_t>(j)];
             FUZZ_CHECK(joint.JointType == j, QString::number(j));
-            FUZZ_CHECK(std::isfinite(joint.Position.X) && std::isfinite(joint.Position.Y)
-                    && std::isfinite(joint.Position.Z),
+            FUZZ_CHECK(joint.TrackingState == TrackingState_NotTracked
+                    || (std::isfinite(joint.Position.X) && std::isfinite(joint.Position.Y)
+                        && std::isfinite(joint.Position.Z)),
                 QString::number(j));
             FUZZ_CHECK(joint.TrackingState >= TrackingState_NotTracked
                     && joint.TrackingState <= TrackingState_Tracked,

@@ -84,6 +84,8 @@ bool BodyFrameFeed::take()
         if (read) {
             for (int i = 0; i < BODY_COUNT; ++i)
                 copy.bodies[std::size_t(i)] = copyBody(m_bodies[i]);
+            if (FAILED(frame->get_RelativeTime(&copy.relativeTime)))
+                copy.relativeTime = 0;
         }
         frame->Release();
         if (!read)

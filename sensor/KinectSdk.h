@@ -34,6 +34,8 @@ using HANDLE = void *;
 // A reader's frame-arrival event as an integer; reinterpret_cast it to
 // HANDLE to wait on it.
 using WAITABLE_HANDLE = std::intptr_t;
+// A time in units of 100 ns.
+using TIMESPAN = std::int64_t;
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
@@ -147,6 +149,9 @@ struct IBodyFrame : IUnknown {
     // receives a new body (one reference for the caller), a body from an
     // earlier call is refreshed in place.
     virtual HRESULT GetAndRefreshBodyData(UINT capacity, IBody **bodies) = 0;
+    // When the frame was taken, on the camera's clock: later for every later
+    // frame of one Open().
+    virtual HRESULT get_RelativeTime(TIMESPAN *relativeTime) = 0;
 };
 
 struct IColorFrame : IUnknown {

@@ -29,7 +29,8 @@ Q_DECLARE_METATYPE(CameraSpacePoint)
 namespace {
 
 // Body frame k falls due every 10 ms on the stepped clock and carries k as
-// its tracking id, so that a test sees which frame a reader delivered.
+// its tracking id, so that a test sees which frame a reader delivered, and
+// its due time as its time.
 class CountingSource : public camera::Source {
 public:
     explicit CountingSource(camera::Clock clock)
@@ -47,6 +48,7 @@ public:
         frame = camera::BodyFrame();
         frame.bodies[0].tracked = true;
         frame.bodies[0].trackingId = UINT64(index);
+        frame.relativeTime = index * 100000;
     }
     std::chrono::nanoseconds timeToNextBodyFrame() override
     {
@@ -60,7 +62,7 @@ private:
 
 // A push source that queues what arrives and hands it out in order, one
 // frame per acquire: nothing of a burst is lost. Frame k carries tracking
-// id k.
+// id k and the time k x 10 ms.
 class QueueSource : public camera::Source {
 public:
     void push(int count)
@@ -87,6 +89,7 @@ public:
     {
         frame = camera::BodyFrame();
         frame.bodies[0].trackingId = UINT64(index);
+        frame.relativeTime = index * 100000;
     }
 
 private:
@@ -109,7 +112,7 @@ template <class Interface> struct Held {
 };
 
 // The tracking id of the newest body frame a reader hands out, -1 for
-// E_PENDING.
+// E_PENDING; -4 when the frame's time is not the one its source gave it.
 long long acquire(IBodyFrameReader *reader)
 {
     Held<IBodyFrame> frame;
@@ -125,6 +128,10 @@ long long acquire(IBodyFrameReader *reader)
     bodies[0]->get_TrackingId(&id);
     for (IBody *body : bodies)
         body->Release();
+    TIMESPAN time = -1;
+    if (FAILED(frame->get_RelativeTime(&time)) || time != TIMESPAN(id) * 100000
+        || frame->get_RelativeTime(nullptr) != E_POINTER)
+        return -4;
     return static_cast<long long>(id);
 }
 

@@ -137,8 +137,12 @@ private Q_SLOTS:
         clock.set(5s + std::chrono::hours(24 * 365));
         QCOMPARE(source.latestBodyFrame(), std::int64_t(30) * 3600 * 24 * 365);
 
+        // Frame k is taken at k / 30 s, in units of 100 ns.
         camera::BodyFrame frame;
+        source.bodyFrame(1, frame);
+        QCOMPARE(frame.relativeTime, TIMESPAN(333333));
         source.bodyFrame(1800, frame);
+        QCOMPARE(frame.relativeTime, TIMESPAN(600000000));
         QVERIFY(frame.bodies[0].tracked);
         QCOMPARE(position(frame.bodies[0], JointType_HandRight),
             position(DemoOperator::body(1800), JointType_HandRight));

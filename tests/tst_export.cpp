@@ -2,10 +2,12 @@
 // names, locales, an unwritable target that must be reported, not passed
 // over; the strict import with the line of its first fault; and the File
 // menu (import with its question, motion export through its dialog).
+#include "app/FileNameQuestion.h"
 #include "app/KeyPositionExport.h"
 #include "app/KeyPositionImport.h"
 #include "app/MotionExportDialog.h"
 #include "app/mainDialog.h"
+#include "tests/support/FailingTargetDirectory.h"
 #include "sensor/Sensor.h"
 
 #include <QAction>
@@ -84,72 +86,6 @@ bool answerNextModal(const std::function<void(T *)> &answer, const std::function
     return answered;
 }
 
-// A directory for a target that fails: a 16 KiB file system of its own,
-// mounted on a temporary directory where that is permitted (as root), which
-// can be filled up or made read-only; else a plain temporary directory that
-// only its permission bits make read-only, which binds everyone but root.
-// Unmounted with the object.
-class FailingTargetDirectory {
-public:
-    FailingTargetDirectory()
-    {
-        if (!m_dir.isValid())
-            return;
-        const QByteArray path = QFile::encodeName(m_dir.path());
-        m_mounted
-            = ::mount("tmpfs", path.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=16k") == 0;
-        if (!m_mounted)
-            m_mountError = QString::fromLocal8Bit(std::strerror(errno));
-    }
-    ~FailingTargetDirectory()
-    {
-        if (m_mounted)
-            ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
-        else
-            QFile::setPermissions(
-                m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    FailingTargetDirectory(const FailingTargetDirectory &) = delete;
-    FailingTargetDirectory &operator=(const FailingTargetDirectory &) = delete;
-
-    bool isValid() const { return m_dir.isValid(); }
-    bool isSmallFileSystem() const { return m_mounted; }
-    // Why there is no small file system.
-    QString mountError() const { return m_mountError; }
-    QString filePath(const QString &name) const { return m_dir.filePath(name); }
-
-    // Writes a file that takes every byte left on the small file system.
-    bool fill()
-    {
-        if (!m_mounted)
-            return false;
-        QFile filler(filePath(QStringLiteral("filler")));
-        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return false;
-        const QByteArray block(512, 'x');
-        while (filler.write(block) == block.size()) { }
-        return true;
-    }
-    // Remounts the small file system read-only, or takes the write
-    // permission from the directory and the files in it.
-    bool makeReadOnly()
-    {
-        if (m_mounted)
-            return ::mount(nullptr, QFile::encodeName(m_dir.path()).constData(), nullptr,
-                       MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr)
-                == 0;
-        const QDir dir(m_dir.path());
-        for (const QString &name : dir.entryList(QDir::Files))
-            QFile::setPermissions(dir.filePath(name), QFile::ReadOwner);
-        return QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    }
-
-private:
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
-    QString m_mountError;
-};
-
 QByteArray contentOf(const QString &fileName)
 {
     QFile file(fileName);
@@ -160,15 +96,13 @@ QByteArray contentOf(const QString &fileName)
 // whether a message box came up; its text goes to *warning.
 bool saveFileExpectingWarning(Kinect::mainDialog &window, const QString &fileName, QString *warning)
 {
-    setExportFileNamePrompt([&fileName](QWidget *, const QString &, const QString &,
-                                const QString &) { return fileName; });
+    const ScopedFileNameAnswer answer([&fileName](const FileNameQuestion &) { return fileName; });
     const bool warned = answerNextModal<QMessageBox>(
         [warning](QMessageBox *box) {
             *warning = box->text();
             box->accept();
         },
         [&window] { window.saveFile(false); });
-    setExportFileNamePrompt({});
     return warned;
 }
 
@@ -200,6 +134,7 @@ private Q_SLOTS:
     void decimalPointIgnoresTheUserLocale();
     void unwritableTargetFailsWithAReason();
     void saveFileAsksWithTheProposedNameAndWrites();
+    void saveFileAsksTheFileDialogByDefault();
     void saveFileWithNoPositionsCreatesNothing();
     void saveFileWarnsWhenTheTargetIsNotWritable();
     void saveFileToAFullOrReadOnlyTarget_data();
@@ -384,37 +319,64 @@ void TestExport::saveFileAsksWithTheProposedNameAndWrites()
     window.sensor->addKeyPosition(pose(0, 0, 0, 0));
     window.sensor->addKeyPosition(pose(90, 0.1, 0, 0));
     const QString chosen = dir.filePath(QStringLiteral("from-dialog"));
+    std::vector<FileNameQuestion> asked;
+    {
+        const ScopedFileNameAnswer answer([&](const FileNameQuestion &question) {
+            asked.push_back(question);
+            return chosen;
+        });
+        window.saveFile(false);
+    }
+    QCOMPARE(int(asked.size()), 1);
+    QVERIFY(asked[0].purpose == FileNameQuestion::Purpose::Save);
+    QCOMPARE(asked[0].caption, QStringLiteral("Save Data"));
+    QCOMPARE(asked[0].filter, QStringLiteral("*.xml"));
+    QVERIFY2(asked[0].proposed.contains(QRegularExpression(
+                 QStringLiteral("^Dual Quaternion-\\d{4}_\\d\\d_\\d\\d-\\d\\d_\\d\\d_\\d\\d$"))),
+        qPrintable(asked[0].proposed));
+    QCOMPARE(linesOf(chosen + QStringLiteral(".xml")).size(), 8);
+    QCOMPARE(window.sensor->keyPositions().size(), size_t(2));
+}
+
+// Without an installed answer the question is the save dialog, with the
+// caption, filter and proposed name; cancelling it writes nothing.
+void TestExport::saveFileAsksTheFileDialogByDefault()
+{
+    Kinect::mainDialog window;
+    window.sensor->addKeyPosition(pose(0, 0, 0, 0));
     QString title, proposed, filter;
+    bool saving = false;
     const bool answered = answerNextModal<QFileDialog>(
         [&](QFileDialog *dialog) {
             title = dialog->windowTitle();
-            proposed = dialog->selectedFiles().value(0);
+            saving = dialog->acceptMode() == QFileDialog::AcceptSave;
+            proposed = QFileInfo(dialog->selectedFiles().value(0)).fileName();
             filter = dialog->nameFilters().join(QLatin1Char(';'));
-            dialog->selectFile(chosen);
-            static_cast<QDialog *>(dialog)->accept();
+            dialog->reject();
         },
         [&] { window.saveFile(false); });
     QVERIFY(answered);
+    QVERIFY(saving);
     QCOMPARE(title, QStringLiteral("Save Data"));
     QCOMPARE(filter, QStringLiteral("*.xml"));
-    QVERIFY2(QFileInfo(proposed).fileName().contains(QRegularExpression(
-                 QStringLiteral("^Dual Quaternion-\\d{4}_\\d\\d_\\d\\d-\\d\\d_\\d\\d_\\d\\d"))),
-        qPrintable(proposed));
-    QCOMPARE(linesOf(chosen + QStringLiteral(".xml")).size(), 8);
-    QCOMPARE(window.sensor->keyPositions().size(), size_t(2));
+    QVERIFY2(proposed.startsWith(QStringLiteral("Dual Quaternion-")), qPrintable(proposed));
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    QVERIFY(!QFile::exists(proposed) && !QFile::exists(proposed + QStringLiteral(".xml")));
 }
 
 void TestExport::saveFileWithNoPositionsCreatesNothing()
 {
     Kinect::mainDialog window;
     const QString chosen = dir.filePath(QStringLiteral("empty.xml"));
-    const bool answered = answerNextModal<QFileDialog>(
-        [&](QFileDialog *dialog) {
-            dialog->selectFile(chosen);
-            static_cast<QDialog *>(dialog)->accept();
-        },
-        [&] { window.saveFile(false); });
-    QVERIFY(answered);
+    int asked = 0;
+    {
+        const ScopedFileNameAnswer answer([&](const FileNameQuestion &) {
+            ++asked;
+            return chosen;
+        });
+        window.saveFile(false);
+    }
+    QCOMPARE(asked, 1);
     QVERIFY(!QFile::exists(chosen));
     QVERIFY(QApplication::activeModalWidget() == nullptr);
 }
@@ -491,10 +453,8 @@ void TestExport::saveFileToAFullOrReadOnlyTarget()
         QStringLiteral("after-fault-%1.xml")
             .arg(QString::fromLatin1(QTest::currentDataTag())
                      .replace(QRegularExpression(QStringLiteral("\\W+")), QStringLiteral("-"))));
-    setExportFileNamePrompt([&elsewhere](QWidget *, const QString &, const QString &,
-                                const QString &) { return elsewhere; });
+    const ScopedFileNameAnswer answer([&elsewhere](const FileNameQuestion &) { return elsewhere; });
     window.saveFile(false);
-    setExportFileNamePrompt({});
     QCOMPARE(importedPositions(elsewhere).size(), positions.size());
 }
 
@@ -575,8 +535,7 @@ void TestExport::importAsksBeforeReplacingAndChangesNothingOnAFault()
     for (const DualQuaternion &p : held)
         window.sensor->addKeyPosition(p);
     QString fileName = bad;
-    setImportFileNamePrompt(
-        [&](QWidget *, const QString &, const QString &, const QString &) { return fileName; });
+    const ScopedFileNameAnswer answer([&](const FileNameQuestion &) { return fileName; });
     QString text;
     const auto answerWith = [&](QMessageBox::StandardButton button) {
         return answerNextModal<QMessageBox>(
@@ -601,7 +560,6 @@ void TestExport::importAsksBeforeReplacingAndChangesNothingOnAFault()
     QVERIFY2(status.contains(QStringLiteral("Imported 4 key positions"))
             && status.contains(QStringLiteral("the last of the 2 exports")),
         qPrintable(status));
-    setImportFileNamePrompt({});
 }
 
 // Two shown kinds become two files named after them, each the same text as
@@ -620,8 +578,11 @@ void TestExport::motionExportWritesTheShownKinds()
     window.interpolationDegreeSpin->setValue(2);
     window.densitySlider->setValue(40);
     const QString chosen = dir.filePath(QStringLiteral("path"));
-    setExportFileNamePrompt(
-        [&](QWidget *, const QString &, const QString &, const QString &) { return chosen; });
+    FileNameQuestion asked;
+    const ScopedFileNameAnswer answer([&](const FileNameQuestion &question) {
+        asked = question;
+        return chosen;
+    });
     QVERIFY(answerNextModal<MotionExportDialog>(
         [](MotionExportDialog *dialog) {
             QCOMPARE(int(dialog->kindChecks.size()), 2);
@@ -630,8 +591,10 @@ void TestExport::motionExportWritesTheShownKinds()
             dialog->accept();
         },
         [&] { window.exportMotionAction->trigger(); }));
-    setExportFileNamePrompt({});
     mainDialogInstance = nullptr;
+    QCOMPARE(asked.caption, QStringLiteral("Export motion"));
+    QCOMPARE(asked.proposed, QStringLiteral("handmotion-motion.txt"));
+    QCOMPARE(asked.filter, QStringLiteral("*.txt"));
 
     MotionExportRequest request;
     request.format = MotionExportFormat::Tum;

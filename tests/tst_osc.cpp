@@ -555,6 +555,9 @@ private Q_SLOTS:
             }
         });
         std::vector<int> taken;
+        // Each frame is taken later than the one before it.
+        TIMESPAN lastTime = -1;
+        bool timesIncrease = true;
         while (int(taken.size()) < frames
             && WaitForSingleObject(reinterpret_cast<HANDLE>(arrival), 10000) == WAIT_OBJECT_0) {
             IBodyFrame *frame = nullptr;
@@ -565,6 +568,10 @@ private Q_SLOTS:
                 QCOMPARE(bodies[0]->GetJoints(JointType_Count, joints), S_OK);
                 // The frame number rides in the joints' x.
                 taken.push_back(int(std::lround((joints[0].Position.X + 0.5f) / 0.03125f)));
+                TIMESPAN time = -1;
+                timesIncrease
+                    = timesIncrease && SUCCEEDED(frame->get_RelativeTime(&time)) && time > lastTime;
+                lastTime = time;
                 for (IBody *body : bodies)
                     body->Release();
                 frame->Release();
@@ -574,6 +581,7 @@ private Q_SLOTS:
         std::vector<int> expected(frames);
         std::iota(expected.begin(), expected.end(), 0);
         QCOMPARE(taken, expected);
+        QVERIFY(timesIncrease);
         QCOMPARE(reader->UnsubscribeFrameArrived(arrival), S_OK);
         reader->Release();
         bodySource->Release();

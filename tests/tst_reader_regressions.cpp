@@ -104,7 +104,7 @@ void TestReaderRegressions::recordingMessages_data()
 
     QTest::newRow("csv: %1 in the file name")
         << QStringLiteral("take-%1.csv") << csvLine(10) + csvLine(5) << 1
-        << QStringLiteral("2: field 1: expected a timestamp later than 10, found 5");
+        << QStringLiteral("2: field 1: expected a timestamp of 10 or later, found 5");
     QTest::newRow("csv: %1 as a coordinate")
         << QStringLiteral("take.csv") << csvLine(10, "%1") << 0
         << QStringLiteral("1: field 2 (X of joint 0 (SpineBase)): expected a finite number, "

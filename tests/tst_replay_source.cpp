@@ -1,9 +1,14 @@
-// Replay of recorded body tracking: both file formats read exactly, every
-// kind of bad input reported with file, line and what was expected, pacing,
-// and the real recordings delivered frame by frame.
+// Recorded body tracking: both file formats read exactly, handmotion's own
+// recordings written and read back bit for bit, every kind of bad input
+// reported with file, line and what was expected, a recording cut short by a
+// full disk or a vanished folder, pacing, and the real recordings delivered
+// frame by frame.
 
+#include "sensor/BodyFrameRecorder.h"
 #include "sensor/sources/Clock.h"
+#include "sensor/sources/DemoOperator.h"
 #include "sensor/sources/RecordingReader.h"
+#include "sensor/sources/RecordingWriter.h"
 #include "sensor/sources/ReplaySource.h"
 #include "sensor/sources/SourceDevice.h"
 
@@ -13,7 +18,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/support/FailingTargetDirectory.h"
+
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 
 using camera::Recording;
 using namespace std::chrono_literals;
@@ -36,6 +46,13 @@ QByteArray csvLine(qint64 timestamp, int trackingState = 2)
             + QByteArray::number(trackingState) + ',';
     }
     return line + '\n';
+}
+
+// A line of handmotion's own layout: the plain line, then the four added
+// fields.
+QByteArray ownLine(qint64 timestamp, const QByteArray &added)
+{
+    return csvLine(timestamp).replace(",\n", "," + added + ",\n");
 }
 
 QByteArray skeletonBody(const QByteArray &bodyLine, int jointLines = JointType_Count)
@@ -83,6 +100,84 @@ QString recordingsDir() { return QStringLiteral(HANDMOTION_RECORDINGS_DIR "/kine
 
 } // namespace
 
+// The frames a recording holds, as the replay source hands them out.
+std::vector<camera::BodyFrame> replayedFrames(const QString &path)
+{
+    camera::SteppedClock clock;
+    camera::ReplaySource source(path, clock.clock());
+    std::vector<camera::BodyFrame> frames;
+    if (!source.open())
+        return frames;
+    clock.advance(std::chrono::hours(24));
+    for (std::int64_t k = 0; k <= source.latestBodyFrame(); ++k) {
+        frames.emplace_back();
+        source.bodyFrame(k, frames.back());
+    }
+    return frames;
+}
+
+// Where two frames differ, bit for bit ("" when they do not); a NaN matches
+// any NaN.
+QString difference(const camera::BodyFrame &a, const camera::BodyFrame &b)
+{
+    const auto sameFloat = [](float x, float y) {
+        return (std::isnan(x) && std::isnan(y)) || std::memcmp(&x, &y, sizeof x) == 0;
+    };
+    if (a.relativeTime != b.relativeTime)
+        return QStringLiteral("time %1, %2").arg(a.relativeTime).arg(b.relativeTime);
+    for (int slot = 0; slot < BODY_COUNT; ++slot) {
+        const camera::Body &x = a.bodies[std::size_t(slot)];
+        const camera::Body &y = b.bodies[std::size_t(slot)];
+        if (x.tracked != y.tracked)
+            return QStringLiteral("slot %1 tracked").arg(slot);
+        if (!x.tracked)
+            continue;
+        if (x.trackingId != y.trackingId || x.handLeftState != y.handLeftState
+            || x.handRightState != y.handRightState)
+            return QStringLiteral("slot %1 id or hands").arg(slot);
+        for (int j = 0; j < JointType_Count; ++j) {
+            const Joint &p = x.joints[std::size_t(j)];
+            const Joint &q = y.joints[std::size_t(j)];
+            if (p.JointType != q.JointType || p.TrackingState != q.TrackingState
+                || !sameFloat(p.Position.X, q.Position.X) || !sameFloat(p.Position.Y, q.Position.Y)
+                || !sameFloat(p.Position.Z, q.Position.Z))
+                return QStringLiteral("slot %1 joint %2").arg(slot).arg(j);
+        }
+    }
+    return QString();
+}
+
+// Frames that use every part of the layout: hand states, several bodies in
+// any slots, a frame without bodies, joints without a position, and floats
+// from the smallest to the largest.
+std::vector<camera::BodyFrame> framesOfEveryKind()
+{
+    std::vector<camera::BodyFrame> frames(6);
+    for (std::size_t k = 0; k < frames.size(); ++k)
+        frames[k].relativeTime = TIMESPAN(k) * 333333 + TIMESPAN(k * k);
+    frames[0].bodies[0] = camera::DemoOperator::body(100);
+    frames[0].bodies[0].trackingId = 42;
+    frames[1].bodies[1] = camera::DemoOperator::body(101);
+    frames[1].bodies[4] = camera::DemoOperator::body(900);
+    frames[1].bodies[4].trackingId = 72057594037928123ull;
+    frames[1].bodies[4].handLeftState = HandState_Lasso;
+    frames[1].bodies[4].handRightState = HandState_NotTracked;
+    // frames[2]: nobody tracked.
+    camera::Body &odd = frames[3].bodies[2];
+    odd = camera::DemoOperator::body(102);
+    for (JointType j : { JointType_HandRight, JointType_HandTipRight, JointType_ThumbRight }) {
+        odd.joints[j].Position = { std::numeric_limits<float>::quiet_NaN(),
+            std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::quiet_NaN() };
+        odd.joints[j].TrackingState = TrackingState_NotTracked;
+    }
+    odd.joints[0].Position
+        = { std::numeric_limits<float>::denorm_min(), std::numeric_limits<float>::max(), -0.0f };
+    odd.joints[1].Position = { std::numeric_limits<float>::min(), -1e-30f, 0.1f };
+    frames[4].bodies[0] = camera::DemoOperator::body(1700);
+    frames[5].bodies[5] = camera::DemoOperator::body(1701);
+    return frames;
+}
+
 class ReplaySourceTest : public QObject {
     Q_OBJECT
 
@@ -101,6 +196,100 @@ private Q_SLOTS:
         QCOMPARE(body.handLeftState, HandState_Unknown);
         QCOMPARE(body.handRightState, HandState_Unknown);
         compareSyntheticJoints(body, false);
+    }
+
+    // What handmotion records replays bit for bit; and a reader of the plain
+    // layout, which passes over the added fields, reads the same joints.
+    void ownRecordingsReadBackExactly()
+    {
+        const std::vector<camera::BodyFrame> frames = framesOfEveryKind();
+        QByteArray text;
+        for (const camera::BodyFrame &frame : frames)
+            camera::appendCsvRecordingLines(text, frame, 5000 + frame.relativeTime);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("own.csv"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        file.close();
+        const QString error = camera::readRecording(path).error;
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const std::vector<camera::BodyFrame> replayed = replayedFrames(path);
+        QCOMPARE(replayed.size(), frames.size());
+        for (std::size_t k = 0; k < frames.size(); ++k) {
+            const QString diff = difference(replayed[k], frames[k]);
+            QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("frame %1: %2").arg(k).arg(diff)));
+        }
+
+        QByteArray plain;
+        for (const QByteArray &line : text.split('\n')) {
+            if (!line.isEmpty() && !line.endsWith(",-1,0,"))
+                plain += line.split(',').mid(0, 101).join(',') + ",\n";
+        }
+        const Recording plainRecording = read("csv", plain);
+        QVERIFY2(plainRecording.error.isEmpty(), qPrintable(plainRecording.error));
+        std::size_t body = 0;
+        for (const camera::BodyFrame &frame : frames) {
+            for (const camera::Body &recorded : frame.bodies) {
+                if (!recorded.tracked)
+                    continue;
+                camera::BodyFrame one, again;
+                one.bodies[0] = recorded;
+                again.bodies[0] = plainRecording.bodies[body++];
+                again.bodies[0].trackingId = recorded.trackingId;
+                again.bodies[0].handLeftState = recorded.handLeftState;
+                again.bodies[0].handRightState = recorded.handRightState;
+                const QString diff = difference(one, again);
+                QVERIFY2(diff.isEmpty(), qPrintable(diff));
+            }
+        }
+        QCOMPARE(body, plainRecording.bodies.size());
+    }
+
+    // The recorder keeps every frame whole: on a full disk the file ends
+    // with the last frame written whole, and a folder deleted under it, or
+    // never there, is said; each with a message.
+    void recorderKeepsWholeFramesWhenTheTargetFails()
+    {
+        const std::vector<camera::BodyFrame> frames = framesOfEveryKind();
+        QString error;
+        Kinect::BodyFrameRecorder recorder;
+        QTemporaryDir dir;
+        const QString missing = dir.filePath(QStringLiteral("gone/rec.csv"));
+        QVERIFY(!recorder.open(missing, &error));
+        QVERIFY2(error.startsWith(QStringLiteral("Cannot record body frames to ") + missing),
+            qPrintable(error));
+
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        const QString inFolder = dir.filePath(QStringLiteral("folder/rec.csv"));
+        QVERIFY(recorder.open(inFolder, &error));
+        QVERIFY(recorder.append(frames[0], &error));
+        QVERIFY(QDir(dir.filePath(QStringLiteral("folder"))).removeRecursively());
+        camera::BodyFrame later = frames[1];
+        bool stopped = false;
+        for (int k = 0; k < 40 && !stopped; ++k) {
+            later.relativeTime += 333333;
+            stopped = !recorder.append(later, &error);
+        }
+        QVERIFY(stopped);
+        QVERIFY(!recorder.isOpen());
+        QVERIFY2(error.contains(QStringLiteral("the file is gone")), qPrintable(error));
+
+        FailingTargetDirectory target;
+        QVERIFY(target.isValid());
+        if (!target.isSmallFileSystem())
+            QSKIP(qPrintable(
+                QStringLiteral("no small file system to fill (%1)").arg(target.mountError())));
+        const QString full = target.filePath(QStringLiteral("rec.csv"));
+        QVERIFY(recorder.open(full, &error));
+        int written = 0;
+        for (int k = 0; k < 1000 && recorder.append(frames[std::size_t(k) % 2], &error); ++k)
+            ++written;
+        QVERIFY2(error.contains(QStringLiteral("stopped"))
+                && error.contains(QStringLiteral("the %1 frames before are kept").arg(written)),
+            qPrintable(error));
+        const Recording kept = camera::readRecording(full);
+        QVERIFY2(kept.error.isEmpty(), qPrintable(kept.error));
+        QCOMPARE(int(kept.frames.size()), written);
     }
 
     void skeletonIsReadExactly()
@@ -151,18 +340,38 @@ private Q_SLOTS:
         QTest::newRow("csv: ends mid-line")
             << QByteArray("csv") << good + cut << 1
             << QStringLiteral("rec.csv:2: expected 101 comma-separated fields (a timestamp, then "
-                              "X, Y, Z and tracking state of each of 25 joints), found %1")
+                              "X, Y, Z and tracking state of each of 25 joints), or 105 (then "
+                              "the left and right hand states, the body slot and its tracking "
+                              "id), found %1")
                    .arg(cut.count(',') + (cut.endsWith(',') ? 0 : 1));
         QTest::newRow("csv: a field too many")
             << QByteArray("csv") << good + csvLine(2000).replace(",\n", ",7,\n") << 1
             << "rec.csv:2: expected 101 comma-separated fields (a timestamp, then X, Y, Z and "
-               "tracking state of each of 25 joints), found 102";
+               "tracking state of each of 25 joints), or 105 (then the left and right hand "
+               "states, the body slot and its tracking id), found 102";
         QTest::newRow("csv: time goes back")
             << QByteArray("csv") << good + csvLine(900) << 1
-            << "rec.csv:2: field 1: expected a timestamp later than 1000, found 900";
-        QTest::newRow("csv: timestamp repeated")
-            << QByteArray("csv") << good + csvLine(1000) << 1
-            << "rec.csv:2: field 1: expected a timestamp later than 1000, found 1000";
+            << "rec.csv:2: field 1: expected a timestamp of 1000 or later, found 900";
+        QTest::newRow("csv: seven bodies at one time")
+            << QByteArray("csv") << good.repeated(7) << 0
+            << "rec.csv:7: field 1: a frame holds at most 6 bodies; expected a timestamp later "
+               "than 1000";
+        QTest::newRow("csv: hand state out of range")
+            << QByteArray("csv") << good + ownLine(2000, "2,5,0,7") << 1
+            << "rec.csv:2: field 103 (right hand state): expected 0 to 4, found \"5\"";
+        QTest::newRow("csv: slot out of range")
+            << QByteArray("csv") << good + ownLine(2000, "2,3,6,7") << 1
+            << "rec.csv:2: field 104 (body slot): expected -1 (no body) or 0 to 5, found \"6\"";
+        QTest::newRow("csv: slot taken twice")
+            << QByteArray("csv") << good + ownLine(2000, "2,3,4,7") + ownLine(2000, "0,0,4,8") << 1
+            << "rec.csv:3: field 104 (body slot): slot 4 holds a body of this frame already";
+        QTest::newRow("csv: no body, and a body")
+            << QByteArray("csv") << good + ownLine(2000, "0,0,-1,0") + ownLine(2000, "0,0,1,8") << 1
+            << "rec.csv:3: field 1: a frame without bodies has one line; expected a timestamp "
+               "later than 2000";
+        QTest::newRow("csv: tracking id not a number")
+            << QByteArray("csv") << good + ownLine(2000, "0,0,1,-8") << 1
+            << "rec.csv:2: field 105 (tracking id): expected a non-negative integer, found \"-8\"";
         QTest::newRow("csv: negative timestamp")
             << QByteArray("csv") << csvLine(-5) << 0
             << "rec.csv:1: field 1: expected a timestamp (a non-negative integer), found \"-5\"";
@@ -175,9 +384,9 @@ private Q_SLOTS:
             << "rec.csv:2: expected a line of at most 16384 characters, found a longer one";
         QTest::newRow("csv: binary junk")
             << QByteArray("csv") << good + QByteArray("\x01\xff\x00,,\n", 6) << 1
-            << "rec.csv:2: expected 101 comma-separated fields (a "
-               "timestamp, then X, Y, Z and tracking state of each "
-               "of 25 joints), found 2";
+            << "rec.csv:2: expected 101 comma-separated fields (a timestamp, then X, Y, Z and "
+               "tracking state of each of 25 joints), or 105 (then the left and right hand "
+               "states, the body slot and its tracking id), found 2";
         QTest::newRow("csv: empty") << QByteArray("csv") << QByteArray() << 0 << QString();
         QTest::newRow("csv: CRLF, blank lines, no final line end")
             << QByteArray("csv")
@@ -300,8 +509,12 @@ private Q_SLOTS:
         QCOMPARE(source.latestBodyFrame(), std::int64_t(2));
         QCOMPARE(source.latestColorFrame(), std::int64_t(-1));
 
+        // Frames keep the recording's times, from its first frame on.
         camera::BodyFrame frame;
+        source.bodyFrame(1, frame);
+        QCOMPARE(frame.relativeTime, TIMESPAN(338333 - 5000));
         source.bodyFrame(2, frame);
+        QCOMPARE(frame.relativeTime, TIMESPAN(1005000 - 5000));
         QVERIFY(frame.bodies[0].tracked);
         compareSyntheticJoints(frame.bodies[0], false);
         for (int slot = 1; slot < BODY_COUNT; ++slot)

@@ -1,6 +1,7 @@
 // Work that survives: a capture killed hard comes back on the next start, a
 // damaged journal gives back what is whole, and every edit of the pose lists
 // is undone and redone bit for bit, journal and panel following.
+#include "app/FileNameQuestion.h"
 #include "app/JournalFormat.h"
 #include "app/KeyPositionExport.h"
 #include "app/KeyPositionImport.h"
@@ -69,9 +70,18 @@ QByteArray hexOf(const DualQuaternion &pose)
 // hex.
 int captureChild(int argc, char **argv, const char *stateHome)
 {
-    // The child is killed: the empty state directory this process was given
-    // at its start goes now, not at its exit.
-    QDir().rmdir(QFile::decodeName(qgetenv("XDG_STATE_HOME")));
+    // The child is killed: the fresh home this process was given at its
+    // start goes now, not at its exit, and what the child writes lands in
+    // the directory its parent gave it.
+    const QString freshHome = QFile::decodeName(qgetenv("HOME"));
+    if (QFileInfo(freshHome).fileName().startsWith(QLatin1String("handmotion-home-")))
+        QDir(freshHome).removeRecursively();
+    const QString home = QFile::decodeName(stateHome) + QStringLiteral("/home");
+    QDir().mkpath(home);
+    QFile::setPermissions(home, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    for (const char *variable :
+        { "HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME" })
+        qputenv(variable, QFile::encodeName(home));
     qputenv("XDG_STATE_HOME", stateHome);
     QApplication application(argc, argv);
     Kinect::mainDialog window;
@@ -314,8 +324,7 @@ void TestSession::undoAndRedoGiveBackTheLists()
         QTemporaryDir directory;
         const QString file = directory.filePath("keys.xml");
         QVERIFY(appendKeyPositions(file, posesAlong(2, 0.7)));
-        setImportFileNamePrompt(
-            [&](QWidget *, const QString &, const QString &, const QString &) { return file; });
+        const ScopedFileNameAnswer answerFile([&](const FileNameQuestion &) { return file; });
         // Yes to replacing the key positions held.
         QTimer answer;
         connect(&answer, &QTimer::timeout, [] {
@@ -324,7 +333,6 @@ void TestSession::undoAndRedoGiveBackTheLists()
         });
         answer.start(10);
         w.importKeyPositions();
-        setImportFileNamePrompt({});
     }
     const auto after = lists();
     QVERIFY(!sameBits(after.first, before.first) || !sameBits(after.second, before.second));

@@ -58,6 +58,7 @@ void DemoSource::bodyFrame(std::int64_t index, BodyFrame &frame)
 {
     frame = BodyFrame();
     frame.bodies[0] = DemoOperator::body(index);
+    frame.relativeTime = dueNanoseconds(index) / 100;
 }
 
 void DemoSource::colorFrame(std::int64_t index, ColorImage &image)

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <vector>
@@ -214,6 +215,8 @@ bool OscSource::open()
         std::lock_guard<std::mutex> lock(m_mutex);
         m_frames.clear();
         m_firstIndex = 0;
+        m_openedAt = now();
+        m_lastFrameTime = -1;
     }
     auto receiver = std::make_unique<OscReceiver>(*this, m_endpoint);
     const BindResult result = receiver->startListening();
@@ -250,12 +253,15 @@ bool OscSource::push(const BodyFrame &frame)
     bool kept = true;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        // A frame is taken when its last message arrives.
+        m_lastFrameTime = std::max(m_lastFrameTime + 1, (now() - m_openedAt).count() / 100);
         if (m_frames.size() >= queueCapacity) {
             m_frames.pop_front();
             ++m_firstIndex;
             kept = false;
         }
         m_frames.push_back(frame);
+        m_frames.back().relativeTime = m_lastFrameTime;
     }
     frameArrived();
     return kept;

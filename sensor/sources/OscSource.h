@@ -77,6 +77,10 @@ private:
     std::deque<BodyFrame> m_frames;
     // The index of m_frames.front(); frames count from 0 at each open().
     std::int64_t m_firstIndex = 0;
+    // The steady clock at open(), and the time of the last frame since then
+    // in units of 100 ns.
+    std::chrono::nanoseconds m_openedAt {};
+    TIMESPAN m_lastFrameTime = -1;
 };
 
 } // namespace camera

@@ -7,6 +7,8 @@
 #include <QIODevice>
 #include <QList>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -86,7 +88,10 @@ namespace {
             recording.error = QStringLiteral("%1:%2: %3").arg(m_name, QString::number(line), what);
         }
 
-        void addFrame(std::int64_t dueNanoseconds, const std::vector<Body> &bodies)
+        // The bodies sit in the frame's slots 0, 1, ... unless bodySlots says
+        // where.
+        void addFrame(std::int64_t dueNanoseconds, const std::vector<Body> &bodies,
+            const std::vector<int> &bodySlots = {})
         {
             Recording::Frame frame;
             frame.dueNanoseconds = dueNanoseconds;
@@ -94,6 +99,9 @@ namespace {
             frame.bodyCount = static_cast<int>(bodies.size());
             recording.frames.push_back(frame);
             recording.bodies.insert(recording.bodies.end(), bodies.begin(), bodies.end());
+            for (std::size_t b = 0; b < bodies.size(); ++b)
+                recording.bodySlots.push_back(
+                    b < bodySlots.size() ? bodySlots[b] : static_cast<int>(b));
         }
 
         Recording recording;
@@ -106,11 +114,17 @@ namespace {
         = QStringLiteral("expected a line of at most %1 characters, found a longer one")
               .arg(maxRecordingLineLength);
 
+    // The float nearest to the decimal number, so that every float written
+    // with nine significant digits reads back exactly (through a double, the
+    // largest floats would overflow).
     bool parseNumber(const QByteArray &field, float &value)
     {
-        bool ok = false;
-        value = field.toFloat(&ok);
-        return ok;
+        QByteArray text = field.trimmed();
+        if (text.startsWith('+'))
+            text.remove(0, 1);
+        const char *end = text.constData() + text.size();
+        const std::from_chars_result result = std::from_chars(text.constData(), end, value);
+        return !text.isEmpty() && result.ec == std::errc() && result.ptr == end;
     }
 
     bool parseFinite(const QByteArray &field, float &value)
@@ -152,7 +166,10 @@ namespace {
 
 Recording readCsvRecording(QIODevice &device, const QString &name)
 {
-    constexpr int fieldCount = 1 + 4 * JointType_Count;
+    constexpr int jointFieldCount = 1 + 4 * JointType_Count;
+    // handmotion's own recordings add the hand states, the body's slot and
+    // its tracking id.
+    constexpr int extendedFieldCount = jointFieldCount + 4;
     // Timestamps count 100 ns; later ones must stay within range once turned
     // into nanoseconds.
     constexpr std::int64_t maxTimestampSpan = std::numeric_limits<std::int64_t>::max() / 100;
@@ -160,8 +177,19 @@ Recording readCsvRecording(QIODevice &device, const QString &name)
     RecordingBuilder builder(name);
     LineReader lines(device);
     std::int64_t firstTimestamp = -1;
-    std::int64_t previousTimestamp = -1;
-    std::vector<Body> bodies(1);
+    std::int64_t frameTimestamp = -1;
+    // The bodies of the frame being read: the lines with its timestamp.
+    std::vector<Body> bodies;
+    std::vector<int> bodySlots;
+    bool emptyFrame = false;
+    bool dropFrame = false;
+    const auto finishFrame = [&] {
+        if (frameTimestamp >= 0)
+            builder.addFrame((frameTimestamp - firstTimestamp) * 100, bodies, bodySlots);
+        bodies.clear();
+        bodySlots.clear();
+        emptyFrame = false;
+    };
     QByteArray line;
     for (;;) {
         const LineReader::Result result = lines.next(line);
@@ -172,24 +200,22 @@ Recording readCsvRecording(QIODevice &device, const QString &name)
             builder.fault(lineNumber, tooLongLine);
             break;
         }
-        if (static_cast<std::int64_t>(builder.recording.frames.size()) >= maxRecordingFrames) {
-            builder.fault(lineNumber,
-                QStringLiteral("expected the end of the file: a recording holds at most %1 frames")
-                    .arg(maxRecordingFrames));
-            break;
-        }
         QList<QByteArray> fields = line.split(',');
         // Every line ends in a comma.
         if (fields.size() > 1 && fields.last().trimmed().isEmpty())
             fields.removeLast();
-        if (fields.size() != fieldCount) {
+        if (fields.size() != jointFieldCount && fields.size() != extendedFieldCount) {
             builder.fault(lineNumber,
                 QStringLiteral("expected %1 comma-separated fields (a timestamp, then X, Y, Z "
-                               "and tracking state of each of 25 joints), found %2")
-                    .arg(fieldCount)
+                               "and tracking state of each of 25 joints), or %2 (then the left "
+                               "and right hand states, the body slot and its tracking id), "
+                               "found %3")
+                    .arg(jointFieldCount)
+                    .arg(extendedFieldCount)
                     .arg(fields.size()));
             break;
         }
+        const bool extended = fields.size() == extendedFieldCount;
 
         bool ok = false;
         const std::int64_t timestamp = fields[0].trimmed().toLongLong(&ok);
@@ -199,10 +225,12 @@ Recording readCsvRecording(QIODevice &device, const QString &name)
                     .arg(quoted(fields[0])));
             break;
         }
-        if (previousTimestamp >= 0 && timestamp <= previousTimestamp) {
+        // Lines with the same timestamp are the bodies of one frame.
+        const bool sameFrame = timestamp == frameTimestamp;
+        if (frameTimestamp >= 0 && timestamp < frameTimestamp) {
             builder.fault(lineNumber,
-                QStringLiteral("field 1: expected a timestamp later than %1, found %2")
-                    .arg(previousTimestamp)
+                QStringLiteral("field 1: expected a timestamp of %1 or later, found %2")
+                    .arg(frameTimestamp)
                     .arg(timestamp));
             break;
         }
@@ -215,17 +243,30 @@ Recording readCsvRecording(QIODevice &device, const QString &name)
                     .arg(timestamp));
             break;
         }
+        const auto framesRead = static_cast<std::int64_t>(builder.recording.frames.size())
+            + (frameTimestamp >= 0 ? 1 : 0);
+        if (!sameFrame && framesRead >= maxRecordingFrames) {
+            builder.fault(lineNumber,
+                QStringLiteral("expected the end of the file: a recording holds at most %1 frames")
+                    .arg(maxRecordingFrames));
+            break;
+        }
 
-        Body &body = bodies[0];
-        body = Body();
+        Body body;
         body.tracked = true;
-        body.trackingId = 1;
         QString fault;
         for (int j = 0; j < JointType_Count && fault.isEmpty(); ++j) {
             const int first = 1 + 4 * j;
+            int state = 0;
+            if (!parseInteger(fields[first + 3], 0, 2, state)) {
+                fault = expectedTrackingState(first + 4,
+                    QStringLiteral("tracking state of %1").arg(jointName(j)), fields[first + 3]);
+            }
+            // A joint that is not tracked may have no position ("nan").
             float position[3];
             for (int k = 0; k < 3 && fault.isEmpty(); ++k) {
-                if (!parseFinite(fields[first + k], position[k])) {
+                if (!parseNumber(fields[first + k], position[k])
+                    || (state != TrackingState_NotTracked && !std::isfinite(position[k]))) {
                     fault = expectedFinite(first + k + 1,
                         QStringLiteral("%1 of %2")
                             .arg(QChar::fromLatin1("XYZ"[k]))
@@ -233,21 +274,75 @@ Recording readCsvRecording(QIODevice &device, const QString &name)
                         fields[first + k]);
                 }
             }
-            int state = 0;
-            if (fault.isEmpty() && !parseInteger(fields[first + 3], 0, 2, state)) {
-                fault = expectedTrackingState(first + 4,
-                    QStringLiteral("tracking state of %1").arg(jointName(j)), fields[first + 3]);
-            }
             if (fault.isEmpty())
                 body.joints[j] = makeJoint(j, position[0], position[1], position[2], state);
         }
+        int slot = sameFrame ? static_cast<int>(bodies.size()) : 0;
+        body.trackingId = UINT64(slot + 1);
+        if (fault.isEmpty() && extended) {
+            int left = 0;
+            int right = 0;
+            if (!parseInteger(fields[jointFieldCount], 0, HandState_Lasso, left)
+                || !parseInteger(fields[jointFieldCount + 1], 0, HandState_Lasso, right)) {
+                const int bad = parseInteger(fields[jointFieldCount], 0, HandState_Lasso, left)
+                    ? jointFieldCount + 1
+                    : jointFieldCount;
+                fault = QStringLiteral("field %1 (%2 hand state): expected 0 to 4, found %3")
+                            .arg(bad + 1)
+                            .arg(QLatin1String(bad == jointFieldCount ? "left" : "right"),
+                                quoted(fields[bad]));
+            } else if (!parseInteger(fields[jointFieldCount + 2], -1, BODY_COUNT - 1, slot)) {
+                fault = QStringLiteral(
+                    "field %1 (body slot): expected -1 (no body) or 0 to %2, found %3")
+                            .arg(jointFieldCount + 3)
+                            .arg(BODY_COUNT - 1)
+                            .arg(quoted(fields[jointFieldCount + 2]));
+            } else {
+                body.handLeftState = static_cast<HandState>(left);
+                body.handRightState = static_cast<HandState>(right);
+                body.trackingId = fields[jointFieldCount + 3].trimmed().toULongLong(&ok);
+                if (!ok)
+                    fault = QStringLiteral(
+                        "field %1 (tracking id): expected a non-negative integer, found %2")
+                                .arg(jointFieldCount + 4)
+                                .arg(quoted(fields[jointFieldCount + 3]));
+            }
+        }
+        // A frame in which no body was tracked is one line of slot -1.
+        if (fault.isEmpty() && sameFrame && (emptyFrame || slot < 0))
+            fault = QStringLiteral("field 1: a frame without bodies has one line; expected a "
+                                   "timestamp later than %1")
+                        .arg(timestamp);
+        else if (fault.isEmpty() && sameFrame && bodies.size() >= std::size_t(BODY_COUNT))
+            fault = QStringLiteral("field 1: a frame holds at most %1 bodies; expected a "
+                                   "timestamp later than %2")
+                        .arg(BODY_COUNT)
+                        .arg(timestamp);
+        else if (fault.isEmpty() && sameFrame
+            && std::find(bodySlots.begin(), bodySlots.end(), slot) != bodySlots.end())
+            fault = QStringLiteral("field %1 (body slot): slot %2 holds a body of this frame "
+                                   "already")
+                        .arg(jointFieldCount + 3)
+                        .arg(slot);
         if (!fault.isEmpty()) {
             builder.fault(lineNumber, fault);
+            // A frame is kept whole or not at all.
+            dropFrame = sameFrame;
             break;
         }
-        builder.addFrame((timestamp - firstTimestamp) * 100, bodies);
-        previousTimestamp = timestamp;
+        if (!sameFrame) {
+            finishFrame();
+            frameTimestamp = timestamp;
+        }
+        if (slot < 0) {
+            emptyFrame = true;
+        } else {
+            bodies.push_back(body);
+            bodySlots.push_back(slot);
+        }
     }
+    if (!dropFrame)
+        finishFrame();
     return std::move(builder.recording);
 }
 

@@ -13,7 +13,8 @@ namespace camera {
 
 // A body-tracking recording read into memory: the frames in order, each with
 // the time it falls due (nanoseconds after the first frame) and its tracked
-// bodies, which are stored one after another in bodies.
+// bodies, which are stored one after another in bodies, with the frame's
+// slot of each at the same index of bodySlots.
 struct Recording {
     struct Frame {
         std::int64_t dueNanoseconds = 0;
@@ -22,6 +23,7 @@ struct Recording {
     };
     std::vector<Frame> frames;
     std::vector<Body> bodies;
+    std::vector<int> bodySlots;
     // False when the file could not be read at all.
     bool readable = false;
     // Empty when the whole file was read; otherwise "FILE:LINE: what was
@@ -38,10 +40,17 @@ constexpr int maxRecordingLineLength = 16384;
 // .skeleton, any case).
 Recording readRecording(const QString &path);
 
-// One body per line: a timestamp in units of 100 ns (non-negative, strictly
-// increasing), then X, Y, Z in metres and the tracking state of joints 0 to
-// 24, comma-separated, a trailing comma allowed. Frames fall due at their
-// timestamps; hand states are unknown.
+// One body per line: a timestamp in units of 100 ns (non-negative, never
+// decreasing), then X, Y, Z in metres and the tracking state of joints 0 to
+// 24, comma-separated, a trailing comma allowed. Lines with the same
+// timestamp are the bodies of one frame, in slots 0, 1, ...; frames fall due
+// at their timestamps; hand states are unknown.
+//
+// handmotion's own recordings (appendCsvRecordingLines) add four fields to
+// each line, which readers of the plain layout pass over: the left and right
+// hand states (HandState), the body's slot, and its tracking id. Slot -1
+// stands for a frame in which no body was tracked (its joints are zeros,
+// not tracked).
 Recording readCsvRecording(QIODevice &device, const QString &name);
 
 // Whitespace-separated: a frame count; per frame a body count (0 to

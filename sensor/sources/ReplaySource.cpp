@@ -70,9 +70,11 @@ void ReplaySource::bodyFrame(std::int64_t index, BodyFrame &frame)
     if (index < 0 || index >= static_cast<std::int64_t>(m_recording.frames.size()))
         return;
     const Recording::Frame &recorded = m_recording.frames[static_cast<std::size_t>(index)];
-    for (int b = 0; b < recorded.bodyCount; ++b)
-        frame.bodies[static_cast<std::size_t>(b)]
-            = m_recording.bodies[static_cast<std::size_t>(recorded.firstBody + b)];
+    frame.relativeTime = recorded.dueNanoseconds / 100;
+    for (int b = 0; b < recorded.bodyCount; ++b) {
+        const auto body = static_cast<std::size_t>(recorded.firstBody + b);
+        frame.bodies[static_cast<std::size_t>(m_recording.bodySlots[body])] = m_recording.bodies[body];
+    }
 }
 
 } // namespace camera

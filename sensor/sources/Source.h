@@ -28,6 +28,9 @@ struct Body {
 // A body frame: BODY_COUNT slots, an empty slot being an untracked body.
 struct BodyFrame {
     std::array<Body, BODY_COUNT> bodies {};
+    // When the frame was taken, in units of 100 ns on the source's clock:
+    // later for every later frame of one open().
+    TIMESPAN relativeTime = 0;
 };
 
 // A colour image in the camera's raw format, rows top down: 2 bytes a pixel

@@ -155,6 +155,14 @@ namespace {
             }
             return S_OK;
         }
+
+        HRESULT get_RelativeTime(TIMESPAN *relativeTime) override
+        {
+            if (!relativeTime)
+                return E_POINTER;
+            *relativeTime = frame.relativeTime;
+            return S_OK;
+        }
     };
 
     // The camera's colour stream is always 1920 x 1080; an image of another

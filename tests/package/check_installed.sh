@@ -75,11 +75,14 @@ fi
 # Under X: --under-x ROOT PROBE WORK SHOTS
 root="$2" probe="$3" work="$4" shots="$5"
 program="$root/usr/bin/handmotion"
-# The program keeps its session journal under XDG_STATE_HOME: in the work
-# directory, not the user's.
-export LIBGL_ALWAYS_SOFTWARE=1 XDG_RUNTIME_DIR="$work/runtime" XDG_STATE_HOME="$work/state"
+# The program keeps its session journal under XDG_STATE_HOME, and whatever
+# else it writes for the user under HOME and the XDG directories: all in the
+# work directory, not the user's.
+export LIBGL_ALWAYS_SOFTWARE=1 HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" \
+    XDG_STATE_HOME="$work/state" XDG_CONFIG_HOME="$work/home/.config" \
+    XDG_CACHE_HOME="$work/home/.cache" XDG_DATA_HOME="$work/home/.local/share"
 unset QT_QPA_PLATFORM
-mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+mkdir -p -m 0700 "$XDG_RUNTIME_DIR" "$HOME"
 
 # A key pose seen from the capture camera covers a few hundred pixels of the
 # view, its model a good share of them; a picture without a model has no
