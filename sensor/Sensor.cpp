@@ -15,10 +15,12 @@
 #include <QPixmap>
 #include <QSlider>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUndoCommand>
 #include <QUndoStack>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <utility>
@@ -390,6 +392,9 @@ void Sensor::startUp()
             hr = colorFrameSource->OpenReader(&colorFrameReader);
         if (SUCCEEDED(hr))
             hr = bodyFrameSource->OpenReader(&bodyFrameReader);
+        BOOLEAN byTime = 0;
+        if (SUCCEEDED(hr) && SUCCEEDED(bodyFrameSource->get_CountsStillnessByTime(&byTime)))
+            captureRules->setCountByTime(byTime != 0);
         const char *caption = nullptr;
         if (SUCCEEDED(hr) && FAILED(colorFrameSource->get_MissingStreamCaption(&caption)))
             caption = nullptr;
@@ -405,6 +410,26 @@ void Sensor::startUp()
     }
     if (!kinectSensor || FAILED(hr))
         qDebug() << "Sensor not working";
+    // A camera's own word (its model's frame rate, a problem) goes to the
+    // status bar when it changes.
+    if (kinectSensor) {
+        auto *statusPoll = new QTimer(this);
+        connect(statusPoll, &QTimer::timeout, this, &Sensor::showCameraStatus);
+        statusPoll->start(500);
+    }
+}
+
+void Sensor::showCameraStatus()
+{
+    char text[512];
+    if (!kinectSensor || FAILED(kinectSensor->GetStatusText(sizeof text, text)))
+        return;
+    const QString status = QString::fromUtf8(text);
+    if (status.isEmpty() || status == m_cameraStatus)
+        return;
+    m_cameraStatus = status;
+    if (mainDialogInstance)
+        mainDialogInstance->statusBar()->showMessage(status);
 }
 
 std::vector<DualQuaternion> Sensor::keyPositions() const { return keyPositionList->poses(); }
@@ -573,11 +598,12 @@ void Sensor::processBodies(const camera::BodyFrame &frame)
             else if (joint.JointType == JointType_ThumbRight)
                 hand.thumb = QVector3D(p.X, p.Y, p.Z);
         }
-        drawSkeletonOverlay(points);
+        drawSkeletonOverlay(points, body);
         if (!window)
             continue;
         const int keyPositionsBefore = keyPositionList->size();
-        const CaptureEffects effects = captureRules->step(choice, body.handLeftState, hand);
+        const CaptureEffects effects = captureRules->step(
+            choice, body.handLeftState, hand, CaptureRules::Time(frame.relativeTime / 10));
         if (effects.recordingChanged)
             window->startRecordingCheck->setChecked(choice.recording);
         if (effects.continuousCaptured)
@@ -599,19 +625,30 @@ QPoint Sensor::jointToViewPoint(const CameraSpacePoint &position, int w, int h) 
     return viewPointFromDepthPoint(depthPoint, w, h);
 }
 
-void Sensor::drawSkeletonOverlay(const QPoint *points)
+void Sensor::drawSkeletonOverlay(const QPoint *points, const camera::Body &body)
 {
     if (!skeletonLabel)
         return;
+    // A joint the camera has no position for (a hand-landmark camera sees
+    // hands only) is left out, with its bones.
+    bool known[JointType_Count];
+    for (int j = 0; j < JointType_Count; ++j) {
+        const CameraSpacePoint &p = body.joints[std::size_t(j)].Position;
+        known[j] = std::isfinite(p.X) && std::isfinite(p.Y) && std::isfinite(p.Z);
+    }
     QPixmap overlay(overlayWidth, overlayHeight);
     overlay.fill(Qt::black);
     {
         QPainter painter(&overlay);
         painter.setPen(Qt::green);
-        for (const auto &bone : bones)
-            painter.drawLine(points[bone[0]], points[bone[1]]);
-        for (int j = 0; j < JointType_Count; ++j)
-            painter.drawEllipse(points[j], 5, 5);
+        for (const auto &bone : bones) {
+            if (known[bone[0]] && known[bone[1]])
+                painter.drawLine(points[bone[0]], points[bone[1]]);
+        }
+        for (int j = 0; j < JointType_Count; ++j) {
+            if (known[j])
+                painter.drawEllipse(points[j], 5, 5);
+        }
     }
     skeletonLabel->setPixmap(overlay);
 }

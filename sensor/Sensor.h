@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 #include <memory>
 #include <vector>
@@ -24,6 +25,7 @@ struct IBodyFrameReader;
 struct CameraSpacePoint;
 
 namespace camera {
+struct Body;
 struct BodyFrame;
 }
 
@@ -119,7 +121,9 @@ private:
     void startUp();
     void processBodies(const camera::BodyFrame &frame);
     QPoint jointToViewPoint(const CameraSpacePoint &position, int w, int h) const;
-    void drawSkeletonOverlay(const QPoint *points);
+    void drawSkeletonOverlay(const QPoint *points, const camera::Body &body);
+    // Shows what the camera has to say, when it changed.
+    void showCameraStatus();
     void reportDroppedFrames(std::size_t dropped);
 
     IKinectSensor *kinectSensor = nullptr;
@@ -136,6 +140,7 @@ private:
     QPointer<QUndoStack> m_undoStack;
     std::shared_ptr<BodyFrameFeed> m_bodyFeed;
     std::shared_ptr<ColorFrameFeed> m_colorFeed;
+    QString m_cameraStatus;
 };
 
 } // namespace Kinect

@@ -501,10 +501,13 @@ private Q_SLOTS:
         QTest::newRow("empty") << QByteArray("") << false << QString();
         QTest::newRow("none") << QByteArray("none") << false << QString();
         QTest::newRow("demo") << QByteArray("demo") << true << QString();
-        QTest::newRow("unknown") << QByteArray("webcam") << false
+        QTest::newRow("unknown") << QByteArray("kinect") << false
                                  << QStringLiteral("HANDMOTION_CAMERA: unknown camera source "
-                                                   "\"webcam\"; valid values are none .*demo "
-                                                   ".*replay:PATH");
+                                                   "\"kinect\"; valid values are none .*demo "
+                                                   ".*replay:PATH.*webcam.*video:PATH");
+        QTest::newRow("webcam without a camera")
+            << QByteArray("webcam:/dev/video97") << false
+            << QStringLiteral("webcam: no camera at /dev/video97");
         QTest::newRow("wrong case")
             << QByteArray("Demo") << false << QStringLiteral("unknown camera source \"Demo\"");
         QTest::newRow("replay of another kind of file")

@@ -11,7 +11,6 @@
 #include "algebra/KeyPoseList.h"
 #include "algebra/Pose.h"
 #include "sensor/CaptureRules.h"
-#include "sensor/sources/HandBodyBuilder.h"
 #include "sensor/sources/HandSource.h"
 
 #include <QDir>
@@ -88,7 +87,7 @@ int parentOf(int pid)
 // What one run of a source gave: every body frame taken, with its time.
 struct Run {
     std::vector<BodyFrame> frames;
-    std::vector<std::int64_t> times;
+    std::vector<TIMESPAN> times; // 100 ns
     HandSource::Statistics statistics;
     std::set<int> browsers;
     QString status;
@@ -123,9 +122,9 @@ bool runSource(const QString &setting, Run &run,
     while (opened && std::chrono::steady_clock::now() < deadline) {
         const std::int64_t index = source.latestBodyFrame();
         if (index >= std::int64_t(run.frames.size())) {
-            run.times.push_back(source.bodyFrameTime(index));
             BodyFrame frame;
             source.bodyFrame(index, frame);
+            run.times.push_back(frame.relativeTime);
             run.frames.push_back(frame);
             if (after)
                 after(source, run);
@@ -156,7 +155,9 @@ bool runSource(const QString &setting, Run &run,
 
 struct Truth {
     Matrix3 rotation {}; // the wrist frame's, in the camera's axes (x right, y down)
-    camera::LandmarkFrame landmarks; // the 21 points exactly, as the model would give them
+    // The palm's centre (the mean of the wrist and the four knuckles, what
+    // the source gives as HandRight), in the body tracker's axes.
+    QVector3D palmCentre;
 };
 
 std::vector<Truth> readTruth(const QString &name)
@@ -175,24 +176,13 @@ std::vector<Truth> readTruth(const QString &name)
             for (int c = 0; c < 3; ++c)
                 t.rotation[r][c] = rows.at(r).toArray().at(c).toDouble();
         const QJsonArray points = line.value(QStringLiteral("mp21")).toArray();
-        const QJsonArray pixels = line.value(QStringLiteral("mp21_px")).toArray();
-        camera::LandmarkHand hand;
-        // An unmirrored camera's right hand, as the model labels it.
-        hand.labelledRight = false;
-        hand.score = 1.0;
-        std::array<double, 3> centre {};
-        for (int k = 0; k < 21; ++k)
-            for (int c = 0; c < 3; ++c)
-                centre[c] += points.at(k).toArray().at(c).toDouble() / 21.0;
-        for (int k = 0; k < 21; ++k) {
-            for (int c = 0; c < 3; ++c)
-                hand.world[k][c] = points.at(k).toArray().at(c).toDouble() - centre[c];
-            for (int c = 0; c < 2; ++c)
-                hand.image[k][c] = pixels.at(k).toArray().at(c).toDouble();
+        for (const int k : { 0, 5, 9, 13, 17 }) {
+            const QJsonArray p = points.at(k).toArray();
+            // The camera's x right and y down are the tracker's x left and y up.
+            t.palmCentre += QVector3D(float(-p.at(0).toDouble()), float(-p.at(1).toDouble()),
+                                float(p.at(2).toDouble()))
+                / 5.0f;
         }
-        t.landmarks.width = 640;
-        t.landmarks.height = 480;
-        t.landmarks.hands.push_back(hand);
         truth.push_back(t);
     }
     return truth;
@@ -365,7 +355,7 @@ void TestHandSource::everyPictureOnceAcrossABrowserCrash()
     QVERIFY2(run.status.contains(QLatin1String("all 150 pictures")), qPrintable(run.status));
     QCOMPARE(int(run.frames.size()), 150);
     for (int i = 0; i < 150; ++i)
-        QCOMPARE(run.times[std::size_t(i)], std::llround(i * 1e6 / 30));
+        QCOMPARE(run.times[std::size_t(i)], std::llround(i * 1e6 / 30) * 10);
     const auto seen = std::count_if(run.frames.begin(), run.frames.end(),
         [](const BodyFrame &f) { return rightHandSeen(f.bodies[0]); });
     QVERIFY2(seen >= 145, qPrintable(QString::number(seen)));
@@ -395,13 +385,8 @@ void TestHandSource::heldTwiceGivesTwoKeyPositions()
             storedAt.push_back(i);
     }
     QCOMPARE(keyPositions.size(), 2);
-    // The truth's own key positions: the builder given the exact landmarks of
-    // the frames where they were stored.
-    camera::HandBodyBuilder builder;
-    const camera::Body first = builder.bodyFrom(truth[std::size_t(storedAt[0])].landmarks);
-    const camera::Body second = builder.bodyFrom(truth[std::size_t(storedAt[1])].landmarks);
     const QVector3D truthShift
-        = jointOf(second, JointType_HandRight) - jointOf(first, JointType_HandRight);
+        = truth[std::size_t(storedAt[1])].palmCentre - truth[std::size_t(storedAt[0])].palmCentre;
     const QVector3D shift = translationOf(keyPositions.at(1)) - translationOf(keyPositions.at(0));
     const Matrix3 truthTurn = product(
         truth[std::size_t(storedAt[1])].rotation, truth[std::size_t(storedAt[0])].rotation, true);

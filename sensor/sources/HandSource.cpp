@@ -282,6 +282,8 @@ bool HandSource::open()
         m_stopping = m_ended = m_failed = m_fileEnded = false;
         m_frames.clear();
         m_firstIndex = 0;
+        m_firstPictureTime = -1;
+        m_lastFrameTime = -1;
         m_unanswered.reset();
         m_nextAnswer = 0;
         m_handedOut = 0;
@@ -582,6 +584,13 @@ void HandSource::landmarksArrived(const PageMessage &message)
             m_unanswered.reset();
             ++m_nextAnswer;
         }
+        // A file's frames count from its start, a camera's from its first
+        // picture.
+        if (m_firstPictureTime < 0)
+            m_firstPictureTime = video ? 0 : queued.timeMicroseconds;
+        m_lastFrameTime = std::max(
+            m_lastFrameTime + 1, TIMESPAN(queued.timeMicroseconds - m_firstPictureTime) * 10);
+        queued.frame.relativeTime = m_lastFrameTime;
         if (m_frames.size() >= liveQueueCapacity) {
             m_frames.pop_front();
             ++m_firstIndex;
@@ -684,14 +693,6 @@ HandSource::Statistics HandSource::statistics()
     copy.finished = m_failed || (m_ended && m_nextAnswer >= m_handedOut);
     copy.takeLatencies.assign(m_latencies.begin(), m_latencies.end());
     return copy;
-}
-
-std::int64_t HandSource::bodyFrameTime(std::int64_t index)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (index < m_firstIndex || index >= m_firstIndex + std::int64_t(m_frames.size()))
-        return -1;
-    return m_frames[std::size_t(index - m_firstIndex)].timeMicroseconds;
 }
 
 } // namespace camera

@@ -88,9 +88,11 @@ public:
     std::int64_t latestColorFrame() override;
     void colorFrame(std::int64_t index, ColorImage &image) override;
 
+    // Frames come as fast as the model goes, or at the file's rate.
+    bool countsStillnessByTime() const override { return true; }
     // What the status bar shows: the model's frame rate, or the last
     // problem. Any thread.
-    QString statusText();
+    QString statusText() override;
 
     // For tests and benchmarks. Any thread.
     struct Statistics {
@@ -110,13 +112,12 @@ public:
         int browserPid = -1;
     };
     Statistics statistics();
-    // The time of body frame index (microseconds, the picture's), or -1
-    // when that frame is no longer or not yet queued.
-    std::int64_t bodyFrameTime(std::int64_t index);
 
 private:
     struct Queued {
         BodyFrame frame;
+        // The picture's time: a file's, or a camera's capture time in
+        // microseconds since the epoch.
         std::int64_t timeMicroseconds = 0;
     };
 
@@ -145,6 +146,10 @@ private:
     bool m_pageReady = false; // the page said its model is loaded
     std::deque<Queued> m_frames;
     std::int64_t m_firstIndex = 0;
+    // The first picture's time, from which the frames' times count, and the
+    // last frame's time (100 ns units), which every later frame exceeds.
+    std::int64_t m_firstPictureTime = -1;
+    TIMESPAN m_lastFrameTime = -1;
     // Video: the picture handed out and not answered yet, handed out again
     // to a restarted browser; the index of the next picture to answer.
     std::unique_ptr<VideoPicture> m_unanswered;

@@ -97,6 +97,12 @@ public:
     // What the colour view shows instead of pictures when this source has
     // no colour stream and wants to say so; null otherwise.
     virtual const char *missingColorStreamCaption() const { return nullptr; }
+    // Whether this source's body frames come at another rate than the body
+    // tracker's 30 Hz, so that capture counts stillness by their times.
+    virtual bool countsStillnessByTime() const { return false; }
+    // What the status bar shows for this source now (see
+    // IKinectSensor::GetStatusText); any thread.
+    virtual QString statusText() { return QString(); }
 
     // For sources paced by a clock: how long from now, on the source's
     // clock, until the body (colour) frame after the latest one falls due;
