@@ -572,6 +572,8 @@ void HandSource::landmarksArrived(const PageMessage &message)
                 return;
         }
     }
+    if (m_observer)
+        m_observer(message);
     auto landmarks = std::make_shared<const LandmarkFrame>(message.frame);
     Queued queued;
     queued.timeMicroseconds = message.frame.timeMicroseconds;

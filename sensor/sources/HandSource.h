@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
@@ -112,6 +113,11 @@ public:
         int browserPid = -1;
     };
     Statistics statistics();
+    // Called with every picture's landmarks as the page sent them (on a
+    // server thread, before the body frame is queued), for tools that keep
+    // them; set before open().
+    using LandmarkObserver = std::function<void(const PageMessage &)>;
+    void setLandmarkObserver(LandmarkObserver observer) { m_observer = std::move(observer); }
 
 private:
     struct Queued {
@@ -164,6 +170,7 @@ private:
     Statistics m_statistics;
     std::deque<double> m_analysedAt; // seconds, steady clock, of recent answers
     std::deque<double> m_latencies;
+    LandmarkObserver m_observer;
 };
 
 } // namespace camera
