@@ -168,13 +168,38 @@ async function runCamera(config) {
     await video.play();
     const track = stream.getVideoTracks()[0];
     let ended = false;
-    track.addEventListener('ended', () => { ended = true; });
+    // The newest picture the video shows, kept up to date by the browser:
+    // a picture that arrived while the model worked is taken at once, not
+    // after waiting for the one after it.
+    let newest = null;
+    let wake = null;
+    track.addEventListener('ended', () => {
+        ended = true;
+        if (wake)
+            wake();
+    });
+    const seen = (now, meta) => {
+        newest = meta;
+        if (wake) {
+            const w = wake;
+            wake = null;
+            w();
+        }
+        video.requestVideoFrameCallback(seen);
+    };
+    video.requestVideoFrameCallback(seen);
     let index = 0;
     let lastTime = -1;
+    let lastPicture = null;
     while (!ended) {
-        // The picture's capture time when the browser knows it, else now.
-        const frame = await new Promise(done => video.requestVideoFrameCallback(
-            (now, meta) => done(meta)));
+        while (newest === lastPicture && !ended)
+            await new Promise(done => { wake = done; });
+        if (ended)
+            break;
+        const frame = newest;
+        lastPicture = frame;
+        // The picture's capture time when the browser knows it, else when
+        // it was shown.
         const captureMs = frame.captureTime !== undefined ? frame.captureTime
                                                           : frame.expectedDisplayTime;
         let timeUs = Math.round((performance.timeOrigin + captureMs) * 1000);
