@@ -284,6 +284,12 @@ void TestHandPage::serverAnswersItsTokenOnly()
     handlers.picture = [&pictures](std::int64_t index, std::string &&jpeg) {
         pictures.emplace_back(index, jpeg.size());
     };
+    // A file missing is named.
+    QVERIFY(QFile::remove(model.filePath(QStringLiteral("hand_landmark_lite.tflite"))));
+    QVERIFY(!files.isComplete(missing));
+    QVERIFY2(missing.endsWith(QLatin1String("/hand_landmark_lite.tflite")), qPrintable(missing));
+    QVERIFY(writeFile(model.filePath(QStringLiteral("hand_landmark_lite.tflite")), "model file"));
+
     camera::PageServer server(files, handlers, "test");
     QString error;
     QVERIFY2(server.start(error), qPrintable(error));
