@@ -18,14 +18,16 @@ void checkMessage(const camera::PageMessage &message)
     FUZZ_CHECK(message.kind == Kind::Landmarks || message.kind == Kind::Ready
             || message.kind == Kind::End || message.kind == Kind::Error,
         QString::number(int(message.kind)));
-    FUZZ_CHECK(message.text.size() <= camera::maxPageTextLength, QString::number(message.text.size()));
+    FUZZ_CHECK(
+        message.text.size() <= camera::maxPageTextLength, QString::number(message.text.size()));
     if (message.kind != Kind::Landmarks)
         return;
     const camera::LandmarkFrame &frame = message.frame;
     FUZZ_CHECK(message.index >= 0, QString::number(message.index));
     FUZZ_CHECK(std::isfinite(message.analysisMilliseconds) && message.analysisMilliseconds >= 0,
         QString::number(message.analysisMilliseconds));
-    FUZZ_CHECK(frame.width >= 0 && frame.height >= 0 && frame.width <= 16384 && frame.height <= 16384,
+    FUZZ_CHECK(
+        frame.width >= 0 && frame.height >= 0 && frame.width <= 16384 && frame.height <= 16384,
         QString::number(frame.width) + QLatin1Char('x') + QString::number(frame.height));
     FUZZ_CHECK(frame.hands.size() <= 2, QString::number(frame.hands.size()));
     FUZZ_CHECK(frame.hands.empty() || (frame.width > 0 && frame.height > 0), QString());
@@ -34,9 +36,9 @@ void checkMessage(const camera::PageMessage &message)
         for (const auto &point : hand.image)
             FUZZ_CHECK(std::isfinite(point[0]) && std::isfinite(point[1]), QString());
         for (const auto &point : hand.world)
-            FUZZ_CHECK(std::isfinite(point[0]) && std::isfinite(point[1])
-                    && std::isfinite(point[2]) && std::abs(point[0]) <= 10.0
-                    && std::abs(point[1]) <= 10.0 && std::abs(point[2]) <= 10.0,
+            FUZZ_CHECK(std::isfinite(point[0]) && std::isfinite(point[1]) && std::isfinite(point[2])
+                    && std::abs(point[0]) <= 10.0 && std::abs(point[1]) <= 10.0
+                    && std::abs(point[2]) <= 10.0,
                 QString());
     }
 }
