@@ -509,6 +509,9 @@ void TestHandSource::noBrowserOutlivesAKilledProgram()
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("XDG_STATE_HOME"), state.path());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), state.path());
+    // The killed program cannot remove its browser profile: it goes with
+    // the test's folder.
+    environment.insert(QStringLiteral("TMPDIR"), state.path());
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(HANDMOTION_PROGRAM),
         { QStringLiteral("--camera"), "video:" + handVideos + "/holds.mjpeg?" + testModel });
