@@ -21,7 +21,20 @@ void addCameraOption(QCommandLineParser &parser)
                        "osc[:[ADDRESS:]PORT]: body frames received\n"
                        "over OSC (UDP) from a body-tracker sender, on\n"
                        "127.0.0.1:12345 unless told; osc:0.0.0.0:12345\n"
-                       "accepts them from other machines."),
+                       "accepts them from other machines.\n"
+                       "webcam[:/dev/videoN]: hands seen by a camera\n"
+                       "(the first one unless told), found by a hand-\n"
+                       "landmark model in a headless Chromium on this\n"
+                       "machine; no picture leaves it.\n"
+                       "video:PATH: the same for every frame of a video\n"
+                       "file (.mjpeg, .y4m; .mp4, .webm and others\n"
+                       "through ffmpeg).\n"
+                       "Both take options after '?', joined by '&':\n"
+                       "fov=DEGREES (the camera's horizontal field of\n"
+                       "view, 60 unless told), model=lite (faster, less\n"
+                       "exact than the default full model), fps=N (an\n"
+                       "MJPEG file's frame rate, 30 unless told); e.g.\n"
+                       "webcam:/dev/video2?fov=70"),
         QStringLiteral("source")));
 }
 

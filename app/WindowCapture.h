@@ -16,6 +16,7 @@ public:
         const Kinect::CaptureEffects &effects, const Kinect::CaptureChoice &choice) override;
     int selectedContinuousPosition() const override;
     void showCaptureProblem(const QString &message) override;
+    void showCameraStatus(const QString &status) override { showCaptureProblem(status); }
 
     // Checks "Key positions", or announces it again so that the 3D view
     // redraws.

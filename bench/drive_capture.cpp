@@ -1,4 +1,4 @@
-// Capture once, design offline (figure 11):
+// Capture once, design offline (figure 13):
 // - --capture's throughput: every recording of ../shared/recordings/kinect-csv
 //   (or the directory HANDMOTION_RECORDINGS names) captured continuously
 //   the way `handmotion --capture` does it (a sensor on the recording's
@@ -120,7 +120,7 @@ void recordings(const QTemporaryDir &dir)
     const QStringList files = bench::recordingFiles();
     if (files.isEmpty()) {
         bench::printRow(
-            Row { "11", "Capture offline: recordings", "skipped", "no recordings", "" });
+            Row { "13", "Capture offline: recordings", "skipped", "no recordings", "" });
         return;
     }
     QString longest;
@@ -136,7 +136,7 @@ void recordings(const QTemporaryDir &dir)
         const std::vector<double> seconds = bench::timeThreadCpuRuns(
             7, [&] { captureRecording(file, dir.filePath(QStringLiteral("timed.csv"))); });
         const double perFrame = bench::median(seconds) / double(frames);
-        bench::printRow(Row { "11",
+        bench::printRow(Row { "13",
             "Capture offline, " + name + ": body frames a second, captured and recorded",
             bench::formatNumber(1.0 / perFrame, 0) + "/s",
             bench::formatNumber(
@@ -151,7 +151,7 @@ void recordings(const QTemporaryDir &dir)
         const Captured captured = captureRecording(file, record);
         const Captured replayed = captureRecording(record, QString());
         bench::printRow(
-            Row { "11", "Capture offline, " + name + ": body frames recorded of those taken",
+            Row { "13", "Capture offline, " + name + ": body frames recorded of those taken",
                 std::to_string(captured.recorded) + " of " + std::to_string(frames),
                 std::to_string(frames - std::size_t(captured.recorded)) + " lost",
                 "replayed: " + differenceText(largestDifference(captured.poses, replayed.poses)) });
@@ -170,7 +170,7 @@ void recordings(const QTemporaryDir &dir)
                 QStringLiteral("replay:") + longest, QStringLiteral("--output"), output });
         program.waitForFinished(60000);
     });
-    bench::printRow(Row { "11",
+    bench::printRow(Row { "13",
         "handmotion --capture continuous on " + QFileInfo(longest).fileName().toStdString() + " ("
             + std::to_string(longestFrames) + " frames), start to end",
         bench::formatDuration(bench::median(seconds)), bench::durationRange(seconds),
@@ -201,7 +201,7 @@ void demo(const QTemporaryDir &dir, int seconds)
         poses = w.session->continuousPositions();
     }
     const Captured replayed = captureRecording(record, QString());
-    bench::printRow(Row { "11",
+    bench::printRow(Row { "13",
         "Demo operator in the window, " + std::to_string(seconds)
             + " s: body frames recorded of those taken",
         std::to_string(recorded) + " of " + std::to_string(poses.size()),

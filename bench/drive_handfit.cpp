@@ -259,7 +259,7 @@ void printHeldPoses(const std::map<int, Estimate> &fitted, const std::map<int, E
     double turn, shift, ownTurn, ownShift;
     relative(fitted, &turn, &shift);
     relative(own, &ownTurn, &ownShift);
-    bench::printRow({ "hand fit",
+    bench::printRow({ "12",
         "holds.mjpeg: the two held poses' relative turn, shift against the truth, fit (model's "
         "own)",
         bench::formatNumber(turn, 1) + "°, " + bench::formatNumber(shift, 1) + " cm",
@@ -321,7 +321,7 @@ int main(int argc, char **argv)
                 if (state == HandState_Open || state == HandState_Closed)
                     previous = state;
             }
-            bench::printRow({ "hand fit", "left-fist.mjpeg: the left hand closes, opens",
+            bench::printRow({ "12", "left-fist.mjpeg: the left hand closes, opens",
                 std::to_string(closings) + ", " + std::to_string(openings) + " times",
                 std::to_string(closedFrames) + " frames closed", "" });
         }
@@ -332,12 +332,12 @@ int main(int argc, char **argv)
         const std::string name = std::string(video) + ".mjpeg";
         if (!ok || truth.empty()) {
             bench::printRow(
-                { "hand fit", name, "skipped", "no truth in " + videoDir.toStdString(), "" });
+                { "12", name, "skipped", "no truth in " + videoDir.toStdString(), "" });
             continue;
         }
         const std::vector<QJsonObject> lines = readLines(landmarkDir + "/" + video + ".jsonl", &ok);
         if (!ok) {
-            bench::printRow({ "hand fit", name, "skipped",
+            bench::printRow({ "12", name, "skipped",
                 "no landmarks in " + landmarkDir.toStdString(), "" });
             continue;
         }
@@ -376,11 +376,11 @@ int main(int argc, char **argv)
         accumulate(model, own, truth);
         const std::string found
             = std::to_string(fitted.size()) + " of " + std::to_string(truth.size()) + " frames";
-        bench::printRow({ "hand fit", name + ": rotation from the first frame, fit (model's own)",
+        bench::printRow({ "12", name + ": rotation from the first frame, fit (model's own)",
             figures(fit.rotation, 1, "°"), "(" + figures(model.rotation, 1, "°") + ")", found });
-        bench::printRow({ "hand fit", name + ": turn in the picture, fit (model's own)",
+        bench::printRow({ "12", name + ": turn in the picture, fit (model's own)",
             figures(fit.inPlane, 1, "°"), "(" + figures(model.inPlane, 1, "°") + ")", "" });
-        bench::printRow({ "hand fit", name + ": hand centre, fit (model's own)",
+        bench::printRow({ "12", name + ": hand centre, fit (model's own)",
             figures(fit.position, 1, " cm"), "(" + figures(model.position, 1, " cm") + ")", "" });
         if (fitted.empty())
             status = 1;

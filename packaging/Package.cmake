@@ -15,6 +15,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the program links, with the versions dpkg-shlibdeps finds.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The webcam and video sources run the hand model in Chromium, and convert
+# videos other than MJPEG and YUV4MPEG2 with ffmpeg; everything else works
+# without them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "chromium, ffmpeg")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The synopsis is the project's description; this is the text below it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
@@ -22,7 +26,9 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 tracker into rigid-body motions: screw, Bezier, rational B-spline
 approximation and rational B-spline interpolation motions of dual
 quaternions, drawn in a 3D view with coordinate frames and an end-effector
-model. Key poses can be exported to a text file. A built-in demonstration
+model. Key poses can be exported to a text file. Any webcam, or a video
+filmed with a phone, serves as the hand tracker through a hand-landmark
+model run on this machine in a headless Chromium; a built-in demonstration
 operator and recorded body streams stand in for a camera.")
 
 # What every Debian package has and a plain install has not: the copyright

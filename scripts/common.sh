@@ -5,7 +5,10 @@ HANDMOTION_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Debian packages needed to build and run the program.
 HANDMOTION_BUILD_PACKAGES=(cmake ninja-build make g++ pkg-config qtbase5-dev libqt5opengl5-dev
-    libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri fonts-dejavu-core)
+    libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri fonts-dejavu-core libcpp-httplib-dev)
+# What the webcam and video sources run: the browser that runs the hand
+# page, and the converter of videos other than MJPEG and YUV4MPEG2.
+HANDMOTION_HAND_PACKAGES=(chromium ffmpeg)
 
 # ensure_packages PKG...: installs the packages that are not installed yet.
 ensure_packages() {
@@ -50,4 +53,21 @@ configure_tree() {
     else
         cmake "$dir" "$@" >/dev/null || return 1
     fi
+}
+
+# ensure_hand_page: installs the hand page's npm packages (the hand-landmark
+# model, pinned by sensor/sources/page/package-lock.json) when they are
+# missing or older than the lock file. Installs Node.js and npm from Debian
+# only when there is no npm at all (a machine may have them from elsewhere).
+ensure_hand_page() {
+    local page="$HANDMOTION_ROOT/sensor/sources/page"
+    local installed="$page/node_modules/.package-lock.json"
+    if [ -f "$installed" ] && [ ! "$page/package-lock.json" -nt "$installed" ]; then
+        return 0
+    fi
+    if ! command -v npm >/dev/null 2>&1; then
+        ensure_packages nodejs npm || return 1
+    fi
+    echo "Installing the hand page's npm packages (npm ci in sensor/sources/page)"
+    (cd "$page" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error) || return 1
 }

@@ -35,17 +35,18 @@ void BodyCapture::processFrame(const camera::BodyFrame &frame)
         return;
     // Frame times count 100 ns.
     const double seconds = double(frame.relativeTime) * 1e-7;
+    const CaptureRules::Time time(frame.relativeTime / 10);
     for (std::size_t slot = 0; slot < frame.bodies.size(); ++slot) {
         const camera::Body &body = frame.bodies[slot];
         if (!body.tracked || !choice.smoothing) {
             m_smoothers[slot].reset();
             if (body.tracked)
-                step(choice, body.handLeftState, rightHandOf(body));
+                step(choice, body.handLeftState, rightHandOf(body), time);
             continue;
         }
         camera::Body smoothed = body;
         m_smoothers[slot].smooth(smoothed, seconds);
-        step(choice, smoothed.handLeftState, rightHandOf(smoothed));
+        step(choice, smoothed.handLeftState, rightHandOf(smoothed), time);
     }
 }
 
@@ -55,9 +56,10 @@ void BodyCapture::restartSmoothing()
         smoother.reset();
 }
 
-void BodyCapture::step(CaptureChoice &choice, int handLeftState, const HandJoints &hand)
+void BodyCapture::step(
+    CaptureChoice &choice, int handLeftState, const HandJoints &hand, CaptureRules::Time frameTime)
 {
-    const CaptureEffects effects = m_rules.step(choice, handLeftState, hand);
+    const CaptureEffects effects = m_rules.step(choice, handLeftState, hand, frameTime);
     if (effects.pose) {
         if (effects.continuousCaptured)
             m_session.appendContinuousPosition(*effects.pose);

@@ -38,13 +38,17 @@ public:
     // are stepped in slot order, so that a gesture of one is seen by the
     // next.
     void processFrame(const camera::BodyFrame &frame);
-    // One tracked body, with the choices of its frame.
-    void step(CaptureChoice &choice, int handLeftState, const HandJoints &hand);
+    // One tracked body, with the choices of its frame and the frame's time.
+    void step(CaptureChoice &choice, int handLeftState, const HandJoints &hand,
+        CaptureRules::Time frameTime = CaptureRules::Time(0));
     // "Select position": the continuous pose the host selects becomes a key
     // position; nothing for a position outside the list.
     void storeSelectedPosition();
     // The smoothing starts afresh, as when a source starts.
     void restartSmoothing();
+    // Whether stillness is counted by the frames' times, for a camera that
+    // is not a 30 Hz body tracker (see CaptureRules).
+    void setCountByTime(bool byTime) { m_rules.setCountByTime(byTime); }
 
 private:
     PoseSession &m_session;

@@ -22,6 +22,9 @@ public:
     virtual int selectedContinuousPosition() const = 0;
     // Something the user should see at once ("Capture fell behind: ...").
     virtual void showCaptureProblem(const QString &message) = 0;
+    // What the camera says of itself when it changes (a hand model's frame
+    // rate, a browser that had to be restarted); nothing by default.
+    virtual void showCameraStatus(const QString &) { }
 };
 
 } // namespace Kinect

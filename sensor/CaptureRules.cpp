@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Kinect {
 
@@ -35,21 +36,36 @@ namespace {
     // after a moving one (a third of a second) and stays from then on.
     constexpr int settlingFrames = 10;
 
+    bool isFinite(const QVector3D &v)
+    {
+        return std::isfinite(v.x()) && std::isfinite(v.y()) && std::isfinite(v.z());
+    }
+
+    bool isFinite(const HandJoints &hand)
+    {
+        return isFinite(hand.centre) && isFinite(hand.tip) && isFinite(hand.thumb);
+    }
+
 } // namespace
 
-CaptureEffects CaptureRules::step(CaptureChoice &choice, int handLeftState, const HandJoints &hand)
+void CaptureRules::setCountByTime(bool byTime) { m_byTime = byTime; }
+
+CaptureEffects CaptureRules::step(
+    CaptureChoice &choice, int handLeftState, const HandJoints &hand, Time frameTime)
 {
     CaptureEffects effects;
     effects.recordingChanged = gestureStep(choice, handLeftState);
     if (!choice.recording)
         return effects;
     if (choice.continuous) {
+        if (!isFinite(hand))
+            return effects;
         if (choice.mode >= 0)
             effects.pose = poseFromMatrix(
                 frameFromPoints(hand.centre, hand.tip, hand.thumb, choice.mode), choice.mode);
         effects.continuousCaptured = true;
     } else if (choice.keyPositions) {
-        effects.keyPositionStored = keyPositionStep(choice.mode, hand, effects.pose);
+        effects.keyPositionStored = keyPositionStep(choice.mode, hand, frameTime, effects.pose);
     }
     return effects;
 }
@@ -71,24 +87,43 @@ bool CaptureRules::gestureStep(CaptureChoice &choice, int handLeftState)
 }
 
 bool CaptureRules::keyPositionStep(
-    PoseMode mode, const HandJoints &hand, std::optional<DualQuaternion> &pose)
+    PoseMode mode, const HandJoints &hand, Time time, std::optional<DualQuaternion> &pose)
 {
     Matrix4 frame;
     if (mode >= 0)
         frame = frameFromPoints(hand.centre, hand.tip, hand.thumb, mode);
-    if (!isStill(rotationMatrixToQuaternion(frame), hand.centre)) {
+    // A hand not seen is not held: its NaN joints make the frame move, and
+    // so does the first frame after a gap. (The quaternion of a NaN matrix is
+    // not computed: that would print.)
+    const bool seen = isFinite(hand);
+    if (!seen || (m_byTime && time - m_lastFrame > maxStillGap))
+        forgetReference(time);
+    m_lastFrame = time;
+    if (!seen || !isStill(rotationMatrixToQuaternion(frame), hand.centre, time)) {
         stillFrameCount = 0;
+        m_stillSince = time;
         return false;
     }
-    if (++stillFrameCount < stillFramesPerKeyPosition)
+    ++stillFrameCount;
+    if (m_byTime ? time - m_stillSince < holdTime : stillFrameCount < stillFramesPerKeyPosition)
         return false;
+    m_stillSince = time;
     if (mode >= 0)
         pose = poseFromMatrix(frame, mode);
     stillFrameCount = 0;
     return true;
 }
 
-bool CaptureRules::isStill(const Quaternion &q, const QVector3D &centre)
+void CaptureRules::forgetReference(Time time)
+{
+    // A reference no pose is still against: the next pose becomes it.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    m_referenceCentre = QVector3D(nan, nan, nan);
+    m_settlingFrames = settlingFrames;
+    m_movedAt = time;
+}
+
+bool CaptureRules::isStill(const Quaternion &q, const QVector3D &centre, Time time)
 {
     const Quaternion plus = poseQuaternionPlus(q, centre, imagePointLength);
     const Quaternion minus = poseQuaternionMinus(q, centre, imagePointLength);
@@ -110,12 +145,15 @@ bool CaptureRules::isStill(const Quaternion &q, const QVector3D &centre)
     const float shift = (centre - m_referenceCentre).length();
     // Written so that a NaN anywhere counts as moving.
     const bool still = d < stillDistance && shift <= stillCentreDistance;
-    if (still && m_settlingFrames == 0)
+    const bool settling = m_byTime ? time - m_movedAt < settlingTime : m_settlingFrames > 0;
+    if (still && !settling)
         return true;
-    if (still)
-        --m_settlingFrames;
-    else
+    if (!still) {
         m_settlingFrames = settlingFrames;
+        m_movedAt = time;
+    } else if (!m_byTime) {
+        --m_settlingFrames;
+    }
     for (int k = 0; k < 4; ++k) {
         m_referencePoints[0][k] = plus.data()[k];
         m_referencePoints[1][k] = minus.data()[k];

@@ -198,6 +198,10 @@ struct IColorFrameReader : IUnknown {
 
 struct IBodyFrameSource : IUnknown {
     virtual HRESULT OpenReader(IBodyFrameReader **reader) = 0;
+    // Not in the body tracker's SDK: TRUE for a camera whose body frames do
+    // not come at the tracker's steady 30 Hz (a hand-landmark camera, a video
+    // file), so that stillness is counted by the frames' times.
+    virtual HRESULT get_CountsStillnessByTime(BOOLEAN *byTime) = 0;
 };
 
 struct IColorFrameSource : IUnknown {
@@ -224,6 +228,10 @@ struct IKinectSensor : IUnknown {
     virtual HRESULT get_CoordinateMapper(ICoordinateMapper **mapper) = 0;
     virtual HRESULT get_ColorFrameSource(IColorFrameSource **source) = 0;
     virtual HRESULT get_BodyFrameSource(IBodyFrameSource **source) = 0;
+    // Not in the body tracker's SDK: what the camera has to say now (its
+    // model's frame rate, or a problem), UTF-8, cut to fit capacity bytes
+    // with the closing NUL; empty when nothing. Any thread.
+    virtual HRESULT GetStatusText(UINT capacity, char *text) = 0;
 };
 
 // The default camera. The source behind it is the one installed with

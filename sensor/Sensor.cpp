@@ -12,6 +12,7 @@
 
 #include <QDebug>
 #include <QLabel>
+#include <QTimer>
 
 #include <deque>
 #include <utility>
@@ -71,6 +72,9 @@ void Sensor::startUp()
             hr = colorFrameSource->OpenReader(&colorFrameReader);
         if (SUCCEEDED(hr))
             hr = bodyFrameSource->OpenReader(&bodyFrameReader);
+        BOOLEAN byTime = 0;
+        if (SUCCEEDED(hr) && SUCCEEDED(bodyFrameSource->get_CountsStillnessByTime(&byTime)))
+            m_capture->setCountByTime(byTime != 0);
         const char *caption = nullptr;
         if (SUCCEEDED(hr) && FAILED(colorFrameSource->get_MissingStreamCaption(&caption)))
             caption = nullptr;
@@ -86,6 +90,26 @@ void Sensor::startUp()
     }
     if (!kinectSensor || FAILED(hr))
         qDebug() << "Sensor not working";
+    // A camera's own word (its model's frame rate, a problem) is shown when
+    // it changes.
+    if (kinectSensor) {
+        auto *statusPoll = new QTimer(this);
+        connect(statusPoll, &QTimer::timeout, this, &Sensor::showCameraStatus);
+        statusPoll->start(500);
+    }
+}
+
+void Sensor::showCameraStatus()
+{
+    char text[512];
+    if (!kinectSensor || FAILED(kinectSensor->GetStatusText(sizeof text, text)))
+        return;
+    const QString status = QString::fromUtf8(text);
+    if (status.isEmpty() || status == m_cameraStatus)
+        return;
+    m_cameraStatus = status;
+    if (CaptureHost *host = m_capture->host())
+        host->showCameraStatus(status);
 }
 
 void Sensor::setCaptureHost(CaptureHost *host) { m_capture->setHost(host); }

@@ -3,6 +3,7 @@
 #include "algebra/DualQuaternion.h"
 
 #include <QObject>
+#include <QString>
 
 #include <cstdint>
 #include <memory>
@@ -92,6 +93,8 @@ Q_SIGNALS:
 private:
     void startUp();
     void processBodies(const camera::BodyFrame &frame);
+    // Shows what the camera has to say, when it changed.
+    void showCameraStatus();
     void reportDroppedFrames(std::size_t dropped);
 
     IKinectSensor *kinectSensor = nullptr;
@@ -108,6 +111,7 @@ private:
     std::unique_ptr<SkeletonOverlay> m_overlay;
     std::shared_ptr<BodyFrameFeed> m_bodyFeed;
     std::shared_ptr<ColorFrameFeed> m_colorFeed;
+    QString m_cameraStatus;
 };
 
 } // namespace Kinect

@@ -85,15 +85,26 @@ void SkeletonOverlay::show(const camera::Body &body)
         m_mapper->MapCameraPointToDepthSpace(body.joints[std::size_t(j)].Position, &depthPoint);
         points[j] = viewPointFromDepthPoint(depthPoint, w, h);
     }
+    // A joint the camera has no position for (a hand-landmark camera sees
+    // hands only) is left out, with its bones.
+    bool known[JointType_Count];
+    for (int j = 0; j < JointType_Count; ++j) {
+        const CameraSpacePoint &p = body.joints[std::size_t(j)].Position;
+        known[j] = std::isfinite(p.X) && std::isfinite(p.Y) && std::isfinite(p.Z);
+    }
     QPixmap overlay(overlayWidth, overlayHeight);
     overlay.fill(Qt::black);
     {
         QPainter painter(&overlay);
         painter.setPen(Qt::green);
-        for (const auto &bone : bones)
-            painter.drawLine(points[bone[0]], points[bone[1]]);
-        for (int j = 0; j < JointType_Count; ++j)
-            painter.drawEllipse(points[j], 5, 5);
+        for (const auto &bone : bones) {
+            if (known[bone[0]] && known[bone[1]])
+                painter.drawLine(points[bone[0]], points[bone[1]]);
+        }
+        for (int j = 0; j < JointType_Count; ++j) {
+            if (known[j])
+                painter.drawEllipse(points[j], 5, 5);
+        }
     }
     m_label->setPixmap(overlay);
 }

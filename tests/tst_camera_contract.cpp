@@ -134,6 +134,58 @@ class CameraContractTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // What a source says beyond frames reaches the sensor code through the
+    // contract: that its stillness counts by time, and its status, cut to
+    // the caller's buffer without splitting a character.
+    void sourceWordsThroughTheContract_data()
+    {
+        QTest::addColumn<bool>("byTime");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<QString>("read");
+        QTest::newRow("a 30 Hz source, silent") << false << QString() << 64 << QString();
+        QTest::newRow("counted by time")
+            << true << QStringLiteral("webcam: hand model 14.2 frames/s") << 64
+            << QStringLiteral("webcam: hand model 14.2 frames/s");
+        QTest::newRow("cut to fit")
+            << true << QStringLiteral("abcdef") << 4 << QStringLiteral("abc");
+        // "é" takes two bytes: it goes whole or not at all.
+        QTest::newRow("cut before a character")
+            << true << QStringLiteral("abé") << 4 << QStringLiteral("ab");
+        QTest::newRow("a character that fits")
+            << true << QStringLiteral("abé") << 5 << QStringLiteral("abé");
+    }
+
+    void sourceWordsThroughTheContract()
+    {
+        QFETCH(bool, byTime);
+        QFETCH(QString, status);
+        QFETCH(int, capacity);
+        QFETCH(QString, read);
+        class Talking : public camera::ScriptedSource {
+        public:
+            bool byTime = false;
+            QString status;
+            bool countsStillnessByTime() const override { return byTime; }
+            QString statusText() override { return status; }
+        };
+        auto source = std::make_shared<Talking>();
+        source->byTime = byTime;
+        source->status = status;
+        OpenCamera camera(source);
+        Held<IBodyFrameSource> bodySource;
+        QCOMPARE(camera.sensor->get_BodyFrameSource(bodySource.out()), S_OK);
+        BOOLEAN counted = 2;
+        QCOMPARE(bodySource->get_CountsStillnessByTime(&counted), S_OK);
+        QCOMPARE(counted != 0, byTime);
+        QCOMPARE(bodySource->get_CountsStillnessByTime(nullptr), E_POINTER);
+        std::vector<char> text(std::size_t(capacity) + 1, 'x');
+        QCOMPARE(camera.sensor->GetStatusText(UINT(capacity), text.data()), S_OK);
+        QCOMPARE(QString::fromUtf8(text.data()), read);
+        QCOMPARE(text[std::size_t(capacity)], 'x');
+        QCOMPARE(camera.sensor->GetStatusText(0, text.data()), E_POINTER);
+    }
+
     void objectsLiveUntilTheirLastRelease()
     {
         const int before = camera::liveContractObjects();
@@ -471,10 +523,12 @@ private Q_SLOTS:
         QTest::newRow("empty") << QByteArray("") << false << QString();
         QTest::newRow("none") << QByteArray("none") << false << QString();
         QTest::newRow("demo") << QByteArray("demo") << true << QString();
-        QTest::newRow("unknown") << QByteArray("webcam") << false
+        QTest::newRow("unknown") << QByteArray("kinect") << false
                                  << QStringLiteral("HANDMOTION_CAMERA: unknown camera source "
-                                                   "\"webcam\"; valid values are none .*demo "
-                                                   ".*replay:PATH");
+                                                   "\"kinect\"; valid values are none .*demo "
+                                                   ".*replay:PATH.*webcam.*video:PATH");
+        QTest::newRow("webcam without a camera") << QByteArray(
+            "webcam:/dev/video97") << false << QStringLiteral("webcam: no camera at /dev/video97");
         QTest::newRow("wrong case")
             << QByteArray("Demo") << false << QStringLiteral("unknown camera source \"Demo\"");
         QTest::newRow("replay of another kind of file")

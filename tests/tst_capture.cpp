@@ -411,6 +411,82 @@ private Q_SLOTS:
             QVERIFY(samePose(keys[0], continuous[std::size_t(selected)]));
     }
 
+    // Sources that are not 30 Hz count stillness by their frames' times: a
+    // hand held for 3.3 s stores a key position whatever the frame rate, a
+    // gap in the frames (the hand not seen) or one frame whose hand is not
+    // a number restarts the count, and neither stores anything of its own.
+    void stillnessCountedByTime_data()
+    {
+        QTest::addColumn<double>("fps");
+        QTest::addColumn<int>("brokenFrame");
+        QTest::addColumn<bool>("nanHand");
+        QTest::addColumn<int>("firstKeyFrame");
+        QTest::addColumn<int>("keysInTenSeconds");
+        // The first frame is the reference; a key position once the time of
+        // 100 frames at 30 Hz has passed since it.
+        QTest::newRow("30 Hz") << 30.0 << -1 << false << 100 << 3;
+        QTest::newRow("12 Hz") << 12.0 << -1 << false << 40 << 3;
+        QTest::newRow("60 Hz") << 60.0 << -1 << false << 200 << 3;
+        // Intervals of 1/7 s and 1.1/7 s in turn: 3.3 s after 22 frames,
+        // 3.44 s after 23.
+        QTest::newRow("7 Hz, uneven") << 7.0 << -1 << false << 23 << 2;
+        // The frame after the gap is the new reference.
+        QTest::newRow("a gap of 0.6 s") << 12.0 << 20 << false << 20 + 40 << 2;
+        // The frame after the one not seen is the new reference.
+        QTest::newRow("a hand not seen") << 12.0 << 20 << true << 21 + 40 << 2;
+    }
+
+    void stillnessCountedByTime()
+    {
+        QFETCH(double, fps);
+        QFETCH(int, brokenFrame);
+        QFETCH(bool, nanHand);
+        QFETCH(int, firstKeyFrame);
+        QFETCH(int, keysInTenSeconds);
+        Kinect::stillFrameCount = 0;
+        Kinect::CaptureRules rules;
+        rules.setCountByTime(true);
+        Kinect::CaptureChoice choice;
+        choice.recording = true;
+        choice.keyPositions = true;
+        choice.mode = PoseModeSpatial;
+        const float nan = std::nanf("");
+        const QVector3D centre(0.3f, 0.25f, 1.7f);
+        std::vector<int> keyFrames;
+        const bool uneven = fps == 7.0;
+        const bool gap = brokenFrame >= 0 && !nanHand;
+        for (int n = 0;; ++n) {
+            // Ten seconds from an arbitrary clock origin.
+            const double seconds = 5.0 + n / fps + (uneven ? (n / 2) * 0.1 / fps : 0.0)
+                + (gap && n >= brokenFrame ? 0.6 : 0.0);
+            if (seconds > 15.0 + 1e-9)
+                break;
+            const QVector3D jitter(0.0f, n % 2 ? 5e-4f : -5e-4f, 0.0f);
+            Kinect::HandJoints hand { centre, centre + QVector3D(0, 0.08f, 0) + jitter,
+                centre + QVector3D(0.05f, 0, 0) };
+            if (n == brokenFrame && nanHand)
+                hand.centre = QVector3D(nan, nan, nan);
+            const auto time = std::chrono::microseconds(std::llround(seconds * 1e6));
+            const CaptureEffects effects = rules.step(choice, HandState_Unknown, hand, time);
+            if (effects.keyPositionStored) {
+                keyFrames.push_back(n);
+                QVERIFY(effects.pose.has_value());
+            }
+        }
+        QVERIFY(!keyFrames.empty());
+        QCOMPARE(keyFrames.front(), firstKeyFrame);
+        QCOMPARE(int(keyFrames.size()), keysInTenSeconds);
+        // Continuous capture captures no hand that was not seen.
+        choice.continuous = true;
+        QVERIFY(!rules.step(choice, HandState_Unknown, { centre, QVector3D(nan, 0, 0), centre })
+                     .pose.has_value());
+        QVERIFY(
+            rules
+                .step(choice, HandState_Unknown,
+                    { centre, centre + QVector3D(0, 0.08f, 0), centre + QVector3D(0.05f, 0, 0) })
+                .pose.has_value());
+    }
+
     // The demo operator, stepped frame by frame through one cycle with key
     // positions and spatial capture chosen: the left hand starts and stops the
     // recording, and every held pose gives exactly one key position, the pose

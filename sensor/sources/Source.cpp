@@ -1,6 +1,7 @@
 #include "sensor/sources/Source.h"
 
 #include "sensor/sources/DemoSource.h"
+#include "sensor/sources/HandSource.h"
 #include "sensor/sources/OscSource.h"
 #include "sensor/sources/ReplaySource.h"
 
@@ -23,8 +24,9 @@ namespace {
 
     const char *const validSettings
         = "none (no camera), demo (the built-in demonstration operator), "
-          "replay:PATH (PATH a .csv or .skeleton recording) or osc[:[ADDRESS:]PORT] (body "
-          "frames received over OSC, on 127.0.0.1:12345 unless told)";
+          "replay:PATH (PATH a .csv or .skeleton recording), osc[:[ADDRESS:]PORT] (body "
+          "frames received over OSC, on 127.0.0.1:12345 unless told), webcam[:/dev/videoN] "
+          "(hands seen by a camera) or video:PATH (hands in a video file)";
 
     // The command line's choice; null while there is none.
     QString &settingOverride()
@@ -111,6 +113,11 @@ QString cameraSettingError(const QString &setting)
         QString error;
         return readOscSetting(setting, endpoint, error) ? QString() : error;
     }
+    if (isHandSourceSetting(setting)) {
+        HandSourceSetting hands;
+        QString error;
+        return readHandSourceSetting(setting, hands, error) ? QString() : error;
+    }
     return QStringLiteral("unknown camera source \"%1\"; valid values are %2")
         .arg(setting, QLatin1String(validSettings));
 }
@@ -131,6 +138,12 @@ std::shared_ptr<Source> sourceFromSetting(const QString &setting)
         QString unused;
         readOscSetting(setting, endpoint, unused);
         return std::make_shared<OscSource>(endpoint);
+    }
+    if (isHandSourceSetting(setting)) {
+        HandSourceSetting hands;
+        QString unused;
+        readHandSourceSetting(setting, hands, unused);
+        return std::make_shared<HandSource>(hands);
     }
     return std::make_shared<ReplaySource>(setting.mid(replayPrefix.size()));
 }

@@ -97,6 +97,12 @@ public:
     // What the colour view shows instead of pictures when this source has
     // no colour stream and wants to say so; null otherwise.
     virtual const char *missingColorStreamCaption() const { return nullptr; }
+    // Whether this source's body frames come at another rate than the body
+    // tracker's 30 Hz, so that capture counts stillness by their times.
+    virtual bool countsStillnessByTime() const { return false; }
+    // What the status bar shows for this source now (see
+    // IKinectSensor::GetStatusText); any thread.
+    virtual QString statusText() { return QString(); }
 
     // For sources paced by a clock: how long from now, on the source's
     // clock, until the body (colour) frame after the latest one falls due;
@@ -149,7 +155,9 @@ private:
 // What is wrong with a camera setting (a value of HANDMOTION_CAMERA or of
 // the --camera option), empty when it names a source: "", "none", "demo",
 // "replay:PATH" (PATH ending in .csv or .skeleton; whether the file exists is
-// found out when the source opens), "osc", "osc:PORT" or "osc:ADDRESS:PORT".
+// found out when the source opens), "osc", "osc:PORT" or "osc:ADDRESS:PORT",
+// "webcam", "webcam:/dev/videoN" or "video:PATH", each with options (see
+// readHandSourceSetting in sensor/sources/HandSource.h).
 QString cameraSettingError(const QString &setting);
 // The source a camera setting names, paced by the steady clock: null for
 // "", "none", and (after a message on standard error with what is wrong)

@@ -409,8 +409,19 @@ namespace {
         }
     };
 
-    using BodyFrameSourceImpl
-        = FrameSourceImpl<IBodyFrameSource, IBodyFrameReader, BodyFrameReaderImpl>;
+    class BodyFrameSourceImpl final
+        : public FrameSourceImpl<IBodyFrameSource, IBodyFrameReader, BodyFrameReaderImpl> {
+    public:
+        using FrameSourceImpl::FrameSourceImpl;
+
+        HRESULT get_CountsStillnessByTime(BOOLEAN *byTime) override
+        {
+            if (!byTime)
+                return E_POINTER;
+            *byTime = m_device->source && m_device->source->countsStillnessByTime();
+            return S_OK;
+        }
+    };
 
     class ColorFrameSourceImpl final
         : public FrameSourceImpl<IColorFrameSource, IColorFrameReader, ColorFrameReaderImpl> {
@@ -502,6 +513,20 @@ namespace {
             if (!source)
                 return E_POINTER;
             *source = new ColorFrameSourceImpl(m_device);
+            return S_OK;
+        }
+        HRESULT GetStatusText(UINT capacity, char *text) override
+        {
+            if (!text || capacity == 0)
+                return E_POINTER;
+            const QByteArray status
+                = m_device->source ? m_device->source->statusText().toUtf8() : QByteArray();
+            // Cut at a character's start, so that the text stays UTF-8.
+            int length = std::min(status.size(), int(capacity) - 1);
+            while (length > 0 && length < status.size() && (status[length] & 0xc0) == 0x80)
+                --length;
+            std::memcpy(text, status.constData(), std::size_t(length));
+            text[length] = '\0';
             return S_OK;
         }
         HRESULT get_BodyFrameSource(IBodyFrameSource **source) override

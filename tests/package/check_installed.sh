@@ -44,6 +44,14 @@ if [ "${1:-}" != --under-x ]; then
         usr/share/man/man1/handmotion.1.gz; do
         [ -f "$root/$file" ] || fail "the package has no /$file"
     done
+    # The webcam and video sources' page, the hand model it runs, its licence.
+    for file in hands.html handpage.js mediapipe/hands.js mediapipe/hands_solution_simd_wasm_bin.wasm \
+        mediapipe/hands_solution_wasm_bin.wasm mediapipe/hands_solution_packed_assets.data \
+        mediapipe/hand_landmark_full.tflite mediapipe/hand_landmark_lite.tflite; do
+        [ -f "$root/usr/share/handmotion/page/$file" ] || fail "the package has no /usr/share/handmotion/page/$file"
+    done
+    [ -f "$root/usr/share/doc/handmotion/LICENSE.hand-model" ] || fail "the package has no hand model licence"
+    dpkg-deb --field "$deb" Recommends | grep -q chromium || fail "the package does not recommend chromium"
     cmp -s "$source/Object/wrist_smallsize.dat" "$root/usr/share/handmotion/Object/wrist_smallsize.dat" \
         || fail "the packaged model differs from Object/wrist_smallsize.dat"
     grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/$id.metainfo.xml" \
