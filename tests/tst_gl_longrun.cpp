@@ -201,7 +201,10 @@ void TestGlLongRun::paintsAndPollsKeepResources()
 
     // Thirty continuously captured poses of the demo operator, then capture
     // off, so that polling adds nothing that is meant to stay. The capture
-    // mode stays: it puts the camera where the poses are seen.
+    // mode stays: it puts the camera where the poses are seen. The frame the
+    // window's threads may have taken before they stopped is processed first,
+    // so that recording sees exactly the thirty frames below.
+    sensor.updateSkeletonFrame();
     window.spatialCaptureCheck->setChecked(true);
     window.continuousCaptureCheck->setChecked(true);
     window.startRecordingCheck->setChecked(true);
