@@ -135,8 +135,16 @@ namespace {
     // orange).
     std::shared_ptr<ColorImage> composeColorFrame(const QImage &picture, const LandmarkFrame *hands)
     {
-        QImage canvas(colorFrameWidth, colorFrameHeight, QImage::Format_RGB32);
-        canvas.fill(Qt::black);
+        auto image = std::make_shared<ColorImage>();
+        image->format = ColorImageFormat_Bgra;
+        image->width = colorFrameWidth;
+        image->height = colorFrameHeight;
+        // Zeros are black; the picture is drawn straight into the frame's
+        // bytes. RGB32 is 0xffRRGGBB in native order: B G R A bytes on this
+        // little-endian machine's memory, the contract's BGRA.
+        image->bytes.resize(std::size_t(colorFrameWidth) * colorFrameHeight * 4);
+        QImage canvas(image->bytes.data(), colorFrameWidth, colorFrameHeight, colorFrameWidth * 4,
+            QImage::Format_RGB32);
         {
             QPainter painter(&canvas);
             painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -168,14 +176,6 @@ namespace {
                 }
             }
         }
-        auto image = std::make_shared<ColorImage>();
-        image->format = ColorImageFormat_Bgra;
-        image->width = colorFrameWidth;
-        image->height = colorFrameHeight;
-        // RGB32 is 0xffRRGGBB in native order: B G R A bytes on this
-        // little-endian machine's memory, the contract's BGRA.
-        const auto *bits = canvas.constBits();
-        image->bytes.assign(bits, bits + std::size_t(canvas.sizeInBytes()));
         return image;
     }
 

@@ -4,15 +4,39 @@
 // page's own, whose first path element is the token that handmotion checks.
 'use strict';
 
-const previewWidth = 320;
-const previewIntervalMs = 1000 / 15;
+const previewWidth = 256;
+const previewIntervalMs = 1000 / 10;
 const previewQuality = 0.7;
+// The scout looks for both hands in every scoutEvery-th picture, and in
+// every scoutEveryWhileTwo-th while it saw two: often enough to catch a
+// left hand raised within a second or two, then its closing and opening.
+const scoutEvery = 24;
+const scoutEveryWhileTwo = 4;
+// How much wider and higher than a hand's landmarks its masked box is.
+const maskMargin = 0.35;
 
-let hands = null;
-let lastResults = null;
+// Following one hand costs the model about half of looking for two: with two
+// hands allowed and one in view it searches the whole picture for the other
+// in every picture. So the tracker follows one hand (the operator's right)
+// in every picture, and the scout, a second model allowed two hands, looks
+// at some pictures for both, which is enough for the left hand's open or
+// closed state. Where the scout finds the tracker on the left hand, the
+// tracker starts again on a picture with the left hand blacked out.
+let tracker = null;
+let scout = null;
+let trackerResults = null;
+let scoutResults = null;
+let picturesSinceScout = Infinity;
+// The operator's left hand as the scout last saw it, blacked out for the
+// tracker while it looks for a hand: {x0, y0, x1, y1} in pixels, or null.
+let leftHandBox = null;
 let lastPreviewMs = -Infinity;
-// Drawn into, never shown.
+// Drawn into, never shown. Every canvas of the page is one the processor
+// draws into (willReadFrequently): through the software renderer a canvas
+// that is read back costs a round trip to its process each time, a third
+// of the frame rate (measured).
 const previewCanvas = document.createElement('canvas');
+const trackerCanvas = document.createElement('canvas');
 
 async function post(path, body, contentType) {
     const response = await fetch(path, {
@@ -33,12 +57,12 @@ function report(kind, text) {
     return postMessage({kind: kind, text: String(text)}).catch(() => {});
 }
 
-// The landmarks of one picture, in its pixels and unmirrored.
-function landmarkMessage(results, index, timeUs, width, height, analysisMs) {
+// The hands of a model's results, landmarks in the picture's pixels.
+function handsOf(results, width, height) {
     const found = [];
-    const images = results.multiHandLandmarks || [];
-    const worlds = results.multiHandWorldLandmarks || [];
-    const labels = results.multiHandedness || [];
+    const images = (results && results.multiHandLandmarks) || [];
+    const worlds = (results && results.multiHandWorldLandmarks) || [];
+    const labels = (results && results.multiHandedness) || [];
     for (let h = 0; h < images.length && h < worlds.length && h < labels.length; ++h) {
         found.push({
             label: labels[h].label,
@@ -47,6 +71,62 @@ function landmarkMessage(results, index, timeUs, width, height, analysisMs) {
             world: worlds[h].map(p => [p.x, p.y, p.z]),
         });
     }
+    return found;
+}
+
+// The palm's centre: the wrist and the four knuckles.
+function palmCentre(hand) {
+    let x = 0;
+    let y = 0;
+    for (const k of [0, 5, 9, 13, 17]) {
+        x += hand.image[k][0] / 5;
+        y += hand.image[k][1] / 5;
+    }
+    return [x, y];
+}
+
+function distance(a, b) {
+    return Math.hypot(a[0] - b[0], a[1] - b[1]);
+}
+
+function boxAround(hand) {
+    const xs = hand.image.map(p => p[0]);
+    const ys = hand.image.map(p => p[1]);
+    const x0 = Math.min(...xs), x1 = Math.max(...xs);
+    const y0 = Math.min(...ys), y1 = Math.max(...ys);
+    const mx = (x1 - x0) * maskMargin, my = (y1 - y0) * maskMargin;
+    return {x0: x0 - mx, y0: y0 - my, x1: x1 + mx, y1: y1 + my};
+}
+
+// Of two hands the scout found, which is the operator's right: the model
+// assumes a mirrored picture, so on this unmirrored one it calls the right
+// hand "Left"; two hands it calls the same are told apart by where they are
+// (the operator's right hand is on the camera's left).
+function rightOfTwo(hands) {
+    const [a, b] = hands;
+    if (a.label !== b.label)
+        return a.label === 'Left' ? 0 : 1;
+    return palmCentre(a)[0] <= palmCentre(b)[0] ? 0 : 1;
+}
+
+// The hands of one picture: the tracker's hand, and on the scout's pictures
+// the other hand the scout found.
+function combine(trackerHands, scoutHands) {
+    if (scoutHands === null)
+        return trackerHands;
+    if (trackerHands.length === 0)
+        return scoutHands;
+    const mine = palmCentre(trackerHands[0]);
+    const others = scoutHands.filter(h => distance(palmCentre(h), mine) > 0.5 * handSize(h));
+    return trackerHands.concat(others.slice(0, 1));
+}
+
+function handSize(hand) {
+    return distance(hand.image[0], hand.image[9]);
+}
+
+// The landmarks of one picture, in its pixels and unmirrored.
+function landmarkMessage(found, index, timeUs, width, height, analysisMs) {
     return {
         kind: 'landmarks',
         i: index,
@@ -59,31 +139,80 @@ function landmarkMessage(results, index, timeUs, width, height, analysisMs) {
     };
 }
 
-async function sendPreview(source, width, height, index) {
+// Sends the picture, scaled down, for the colour view, at most 15 a second
+// and one at a time. Only the drawing waits: the picture is encoded and sent
+// while the model goes on with the next one.
+let previewOnItsWay = false;
+
+function sendPreview(source, width, height, index) {
     const now = performance.now();
-    if (now - lastPreviewMs < previewIntervalMs)
+    if (previewOnItsWay || now - lastPreviewMs < previewIntervalMs)
         return;
     lastPreviewMs = now;
+    previewOnItsWay = true;
+    encodePreview(source, width, height, index).catch(() => {}).finally(() => {
+        previewOnItsWay = false;
+    });
+}
+
+async function encodePreview(source, width, height, index) {
     const canvas = previewCanvas;
     canvas.width = previewWidth;
     canvas.height = Math.max(1, Math.round(height * previewWidth / width));
-    canvas.getContext('2d').drawImage(source, 0, 0, canvas.width, canvas.height);
+    canvas.getContext('2d', {willReadFrequently: true})
+        .drawImage(source, 0, 0, canvas.width, canvas.height);
     const blob = await new Promise(done => canvas.toBlob(done, 'image/jpeg', previewQuality));
     if (blob)
         await post('picture?i=' + index + '&w=' + width + '&h=' + height, blob, 'image/jpeg');
 }
 
-async function analyse(source) {
-    lastResults = null;
+// The tracker's picture: the source, with the left hand blacked out while
+// the tracker is to look for the right one.
+function trackerPicture(source, width, height) {
+    if (!leftHandBox)
+        return source;
+    trackerCanvas.width = width;
+    trackerCanvas.height = height;
+    const context = trackerCanvas.getContext('2d', {willReadFrequently: true});
+    context.drawImage(source, 0, 0, width, height);
+    context.fillStyle = 'black';
+    const b = leftHandBox;
+    context.fillRect(b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0);
+    return trackerCanvas;
+}
+
+async function analyse(source, width, height) {
     const started = performance.now();
-    await hands.send({image: source});
-    return {results: lastResults || {}, ms: performance.now() - started};
+    trackerResults = null;
+    await tracker.send({image: trackerPicture(source, width, height)});
+    const followed = handsOf(trackerResults, width, height);
+    let scouted = null;
+    // A picture in which the tracker lost its hand is scouted at once.
+    const every = leftHandBox ? scoutEveryWhileTwo : scoutEvery;
+    if (++picturesSinceScout >= every || followed.length === 0) {
+        picturesSinceScout = 0;
+        scoutResults = null;
+        await scout.send({image: source});
+        scouted = handsOf(scoutResults, width, height);
+        leftHandBox = null;
+        if (scouted.length === 2) {
+            const right = rightOfTwo(scouted);
+            const left = scouted[1 - right];
+            leftHandBox = boxAround(left);
+            // The tracker on the left hand starts again, without it.
+            if (followed.length > 0
+                && distance(palmCentre(followed[0]), palmCentre(left))
+                    < distance(palmCentre(followed[0]), palmCentre(scouted[right])))
+                tracker.reset();
+        }
+    }
+    return {hands: combine(followed, scouted), ms: performance.now() - started};
 }
 
 // A file: every picture exactly once, in order, as handmotion hands them out.
 async function runFile(config) {
     const canvas = document.getElementById('picture');
-    const context = canvas.getContext('2d');
+    const context = canvas.getContext('2d', {willReadFrequently: true});
     for (;;) {
         const response = await fetch('next', {method: 'POST'});
         if (response.status === 204)
@@ -114,11 +243,11 @@ async function runFile(config) {
         canvas.height = bitmap.height;
         context.drawImage(bitmap, 0, 0);
         bitmap.close();
-        const found = await analyse(canvas);
-        await postMessage(landmarkMessage(found.results, index, timeUs, canvas.width,
+        const found = await analyse(canvas, canvas.width, canvas.height);
+        await postMessage(landmarkMessage(found.hands, index, timeUs, canvas.width,
                                           canvas.height, found.ms));
         if (config.preview)
-            await sendPreview(canvas, canvas.width, canvas.height, index);
+            sendPreview(canvas, canvas.width, canvas.height, index);
     }
     await report('end', 'the file has no more pictures');
 }
@@ -206,11 +335,11 @@ async function runCamera(config) {
         if (timeUs <= lastTime)
             timeUs = lastTime + 1;
         lastTime = timeUs;
-        const found = await analyse(video);
-        await postMessage(landmarkMessage(found.results, index, timeUs, video.videoWidth,
+        const found = await analyse(video, video.videoWidth, video.videoHeight);
+        await postMessage(landmarkMessage(found.hands, index, timeUs, video.videoWidth,
                                           video.videoHeight, found.ms));
         if (config.preview)
-            await sendPreview(video, video.videoWidth, video.videoHeight, index);
+            sendPreview(video, video.videoWidth, video.videoHeight, index);
         ++index;
     }
     await report('error', 'the camera stopped delivering pictures');
@@ -218,18 +347,26 @@ async function runCamera(config) {
 
 async function main() {
     const config = await (await fetch('config')).json();
-    hands = new Hands({locateFile: file => 'mediapipe/' + file});
-    hands.setOptions({
-        maxNumHands: 2,
-        modelComplexity: config.model === 'lite' ? 0 : 1,
-        minDetectionConfidence: 0.5,
-        minTrackingConfidence: 0.5,
-        selfieMode: false,
-        useCpuInference: true,
-    });
-    hands.onResults(results => { lastResults = results; });
+    const model = (maxNumHands, complexity) => {
+        const hands = new Hands({locateFile: file => 'mediapipe/' + file});
+        hands.setOptions({
+            maxNumHands: maxNumHands,
+            modelComplexity: complexity,
+            minDetectionConfidence: 0.5,
+            minTrackingConfidence: 0.5,
+            selfieMode: false,
+            useCpuInference: true,
+        });
+        return hands;
+    };
+    // The scout needs only where the hands are and how open: the lite model.
+    tracker = model(1, config.model === 'lite' ? 0 : 1);
+    scout = model(2, 0);
+    tracker.onResults(results => { trackerResults = results; });
+    scout.onResults(results => { scoutResults = results; });
     try {
-        await hands.initialize();
+        await tracker.initialize();
+        await scout.initialize();
     } catch (e) {
         throw new Error('the hand model did not load: ' + (e && e.message ? e.message : e));
     }
