@@ -280,8 +280,7 @@ bool HandSource::open()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = m_ended = m_failed = m_fileEnded = false;
-        m_frames.clear();
-        m_firstIndex = 0;
+        m_frames.restart();
         m_firstPictureTime = -1;
         m_lastFrameTime = -1;
         m_unanswered.reset();
@@ -331,8 +330,7 @@ void HandSource::close()
     m_server.reset();
     m_pictures.reset();
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_firstIndex += std::int64_t(m_frames.size());
-    m_frames.clear();
+    m_frames.dropAll();
 }
 
 std::string HandSource::pageConfig() const
@@ -593,11 +591,7 @@ void HandSource::landmarksArrived(const PageMessage &message)
         m_lastFrameTime = std::max(
             m_lastFrameTime + 1, TIMESPAN(queued.timeMicroseconds - m_firstPictureTime) * 10);
         queued.frame.relativeTime = m_lastFrameTime;
-        if (m_frames.size() >= liveQueueCapacity) {
-            m_frames.pop_front();
-            ++m_firstIndex;
-        }
-        m_frames.push_back(std::move(queued));
+        m_frames.push(std::move(queued), liveQueueCapacity);
         m_recentLandmarks[message.index] = std::move(landmarks);
         while (m_recentLandmarks.size() > recentLandmarkFrames)
             m_recentLandmarks.erase(m_recentLandmarks.begin());
@@ -643,29 +637,25 @@ void HandSource::receivePicture(std::int64_t index, std::string &&jpeg)
 std::int64_t HandSource::latestBodyFrame()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_frames.empty() ? m_firstIndex - 1 : m_firstIndex;
+    return m_frames.nextIndex();
 }
 
 void HandSource::bodyFrame(std::int64_t index, BodyFrame &frame)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        while (!m_frames.empty() && m_firstIndex < index) {
-            m_frames.pop_front();
-            ++m_firstIndex;
-        }
-        if (m_frames.empty() || m_firstIndex != index) {
+        const Queued *waiting = m_frames.find(index);
+        if (!waiting) {
             frame = BodyFrame();
             return;
         }
-        frame = m_frames.front().frame;
+        frame = waiting->frame;
         if (m_setting.kind == HandSourceSetting::Kind::Webcam) {
-            m_latencies.push_back(epochMicroseconds() - double(m_frames.front().timeMicroseconds));
+            m_latencies.push_back(epochMicroseconds() - double(waiting->timeMicroseconds));
             while (m_latencies.size() > latencyWindow)
                 m_latencies.pop_front();
         }
-        m_frames.pop_front();
-        ++m_firstIndex;
+        m_frames.take();
     }
     // Room in the queue: a file's next picture may go out.
     m_changed.notify_all();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sensor/sources/FrameQueue.h"
 #include "sensor/sources/Source.h"
 
 #include <QString>
@@ -150,8 +151,7 @@ private:
     bool m_ended = false; // the page said the file has no more pictures
     bool m_failed = false; // a fault the browser cannot recover from
     bool m_pageReady = false; // the page said its model is loaded
-    std::deque<Queued> m_frames;
-    std::int64_t m_firstIndex = 0;
+    FrameQueue<Queued> m_frames;
     // The first picture's time, from which the frames' times count, and the
     // last frame's time (100 ns units), which every later frame exceeds.
     std::int64_t m_firstPictureTime = -1;

@@ -11,17 +11,6 @@ namespace {
 
     using std::chrono::nanoseconds;
 
-    const char *const ignoredWording[oscIgnoredKinds] = {
-        "malformed packets",
-        "packets over 64 KiB",
-        "messages to an unknown address",
-        "messages with an unknown joint name",
-        "messages with wrong type tags",
-        "messages with a value out of range",
-        "messages of bodies beyond six",
-        "body frames dropped because they were not taken in time",
-    };
-
     // Text from the network as it may appear in a log line: printable ASCII
     // only, cut short.
     std::string printable(std::string_view text)
@@ -137,46 +126,13 @@ namespace {
 
 } // namespace
 
-void IgnoredInputTally::add(OscIgnored kind, std::string_view detail)
+IgnoredInputTally::IgnoredInputTally()
+    : IgnoredTally("OSC",
+        { "malformed packets", "packets over 64 KiB", "messages to an unknown address",
+            "messages with an unknown joint name", "messages with wrong type tags",
+            "messages with a value out of range", "messages of bodies beyond six",
+            "body frames dropped because they were not taken in time" })
 {
-    const std::size_t k = std::size_t(kind);
-    ++m_total[k];
-    ++m_pending[k];
-    if (!detail.empty())
-        m_lastDetail[k].assign(detail.data(), detail.size());
-    m_anyPending = true;
-}
-
-std::optional<nanoseconds> IgnoredInputTally::reportDue() const
-{
-    if (!m_anyPending)
-        return std::nullopt;
-    return m_lastReport ? *m_lastReport + reportInterval : nanoseconds::min();
-}
-
-std::string IgnoredInputTally::takeReport(nanoseconds now)
-{
-    const std::optional<nanoseconds> due = reportDue();
-    if (!due || now < *due)
-        return std::string();
-    std::string line = "OSC: ignored since the last report: ";
-    bool first = true;
-    for (int k = 0; k < oscIgnoredKinds; ++k) {
-        if (m_pending[std::size_t(k)] == 0)
-            continue;
-        if (!first)
-            line += "; ";
-        first = false;
-        line += std::to_string(m_pending[std::size_t(k)]) + ' ' + ignoredWording[k];
-        const std::string &detail = m_lastDetail[std::size_t(k)];
-        if (!detail.empty())
-            line += " (last: " + detail + ')';
-        m_pending[std::size_t(k)] = 0;
-        m_lastDetail[std::size_t(k)].clear();
-    }
-    m_anyPending = false;
-    m_lastReport = now;
-    return line;
 }
 
 OscBodyAssembler::OscBodyAssembler(FrameHandler onFrame)

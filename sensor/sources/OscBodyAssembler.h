@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sensor/sources/IgnoredTally.h"
 #include "sensor/sources/OscPacket.h"
 #include "sensor/sources/Source.h"
 
@@ -24,35 +25,12 @@ enum class OscIgnored {
     NoFreeSlot,
     DroppedFrame,
 };
-constexpr int oscIgnoredKinds = int(OscIgnored::DroppedFrame) + 1;
 
-// Counts what a body stream ignored and words it for the debug stream, one
-// line at most once a second, so that a flood of junk neither goes unseen
-// nor floods the log.
-class IgnoredInputTally {
+// What a body stream ignored, summed up in one line ("OSC: ...") at most
+// once a second.
+class IgnoredInputTally : public IgnoredTally<OscIgnored> {
 public:
-    static constexpr std::chrono::nanoseconds reportInterval = std::chrono::seconds(1);
-
-    // Counts one; detail (what was wrong, or the offending address) is kept
-    // for the line when it is the latest of its kind. Cheap when detail is
-    // left empty.
-    void add(OscIgnored kind, std::string_view detail = {});
-    // The line due at now: what was counted since the last line, when
-    // anything was and the last line is at least reportInterval old; empty
-    // otherwise. Taking a line starts the counts afresh.
-    std::string takeReport(std::chrono::nanoseconds now);
-    // When takeReport will next give a line; nothing while nothing waits.
-    std::optional<std::chrono::nanoseconds> reportDue() const;
-
-    // Everything counted of a kind since construction.
-    std::uint64_t total(OscIgnored kind) const { return m_total[std::size_t(kind)]; }
-
-private:
-    std::array<std::uint64_t, oscIgnoredKinds> m_total {};
-    std::array<std::uint64_t, oscIgnoredKinds> m_pending {};
-    std::array<std::string, oscIgnoredKinds> m_lastDetail;
-    bool m_anyPending = false;
-    std::optional<std::chrono::nanoseconds> m_lastReport;
+    IgnoredInputTally();
 };
 
 // Turns the messages of a body stream into body frames. The layout, one

@@ -213,8 +213,7 @@ bool OscSource::open()
     close();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_frames.clear();
-        m_firstIndex = 0;
+        m_frames.restart();
         m_openedAt = now();
         m_lastFrameTime = -1;
     }
@@ -244,8 +243,7 @@ void OscSource::close()
     }
     m_listeningPort = 0;
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_firstIndex += std::int64_t(m_frames.size());
-    m_frames.clear();
+    m_frames.dropAll();
 }
 
 bool OscSource::push(const BodyFrame &frame)
@@ -255,13 +253,9 @@ bool OscSource::push(const BodyFrame &frame)
         std::lock_guard<std::mutex> lock(m_mutex);
         // A frame is taken when its last message arrives.
         m_lastFrameTime = std::max(m_lastFrameTime + 1, (now() - m_openedAt).count() / 100);
-        if (m_frames.size() >= queueCapacity) {
-            m_frames.pop_front();
-            ++m_firstIndex;
-            kept = false;
-        }
-        m_frames.push_back(frame);
-        m_frames.back().relativeTime = m_lastFrameTime;
+        BodyFrame timed = frame;
+        timed.relativeTime = m_lastFrameTime;
+        kept = m_frames.push(std::move(timed), queueCapacity);
     }
     frameArrived();
     return kept;
@@ -272,23 +266,16 @@ void OscSource::frameArrived() { bodyFrameArrived(); }
 std::int64_t OscSource::latestBodyFrame()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_frames.empty() ? m_firstIndex - 1 : m_firstIndex;
+    return m_frames.nextIndex();
 }
 
 void OscSource::bodyFrame(std::int64_t index, BodyFrame &frame)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    while (!m_frames.empty() && m_firstIndex < index) {
-        m_frames.pop_front();
-        ++m_firstIndex;
-    }
-    if (m_frames.empty() || m_firstIndex != index) {
-        frame = BodyFrame();
-        return;
-    }
-    frame = m_frames.front();
-    m_frames.pop_front();
-    ++m_firstIndex;
+    const BodyFrame *waiting = m_frames.find(index);
+    frame = waiting ? *waiting : BodyFrame();
+    if (waiting)
+        m_frames.take();
 }
 
 const char *OscSource::missingColorStreamCaption() const

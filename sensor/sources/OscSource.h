@@ -1,5 +1,6 @@
 #pragma once
 
+#include "sensor/sources/FrameQueue.h"
 #include "sensor/sources/Source.h"
 
 #include <QHostAddress>
@@ -74,9 +75,8 @@ private:
     bool m_announced = false;
 
     std::mutex m_mutex;
-    std::deque<BodyFrame> m_frames;
-    // The index of m_frames.front(); frames count from 0 at each open().
-    std::int64_t m_firstIndex = 0;
+    // Frames count from 0 at each open().
+    FrameQueue<BodyFrame> m_frames;
     // The steady clock at open(), and the time of the last frame since then
     // in units of 100 ns.
     std::chrono::nanoseconds m_openedAt {};

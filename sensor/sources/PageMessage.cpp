@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 
+#include <array>
 #include <cmath>
 
 namespace camera {
@@ -191,54 +192,11 @@ bool tokenMatches(const std::string &given, const std::string &token)
     return difference == 0;
 }
 
-namespace {
-
-    const char *const ignoredWording[pageIgnoredKinds] = {
-        "requests without the right token",
-        "malformed messages",
-        "oversized requests",
-        "unknown requests",
-    };
-
-} // namespace
-
 PageInputTally::PageInputTally(std::string prefix)
-    : m_prefix(std::move(prefix))
+    : IgnoredTally(std::move(prefix),
+        { "requests without the right token", "malformed messages", "oversized requests",
+            "unknown requests" })
 {
-}
-
-void PageInputTally::add(PageIgnored kind, std::string detail)
-{
-    const std::size_t k = std::size_t(kind);
-    ++m_pending[k];
-    ++m_total[k];
-    m_lastDetail[k] = std::move(detail);
-    m_anyPending = true;
-}
-
-std::string PageInputTally::takeReport(std::chrono::nanoseconds now)
-{
-    if (!m_anyPending || (m_reported && now - m_lastReport < reportInterval))
-        return std::string();
-    std::string line = m_prefix + ": ignored since the last report: ";
-    bool first = true;
-    for (int k = 0; k < pageIgnoredKinds; ++k) {
-        if (m_pending[std::size_t(k)] == 0)
-            continue;
-        if (!first)
-            line += "; ";
-        first = false;
-        line += std::to_string(m_pending[std::size_t(k)]) + ' ' + ignoredWording[k];
-        const std::string &detail = m_lastDetail[std::size_t(k)];
-        if (!detail.empty())
-            line += " (last: " + detail + ')';
-        m_pending[std::size_t(k)] = 0;
-        m_lastDetail[std::size_t(k)].clear();
-    }
-    m_anyPending = false;
-    m_reported = true;
-    m_lastReport = now;
-    return line;
 }
 
 } // namespace camera

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "sensor/sources/IgnoredTally.h"
 #include "sensor/sources/HandLandmarks.h"
 
 #include <QString>
 
-#include <array>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -49,31 +49,12 @@ bool tokenMatches(const std::string &given, const std::string &token);
 
 // What of the page's traffic was ignored.
 enum class PageIgnored { WrongToken, MalformedMessage, OversizedMessage, UnknownRequest };
-constexpr int pageIgnoredKinds = 4;
 
-// Counts ignored requests and sums them up in one line at most once a
-// second, with the last reason of each kind. Time comes with every call
-// (monotonic); nothing here reads a clock. Not thread safe.
-class PageInputTally {
+// The page's ignored requests, summed up in one line at most once a second
+// that starts with prefix (the source's name).
+class PageInputTally : public IgnoredTally<PageIgnored> {
 public:
-    static constexpr std::chrono::nanoseconds reportInterval = std::chrono::seconds(1);
-
     explicit PageInputTally(std::string prefix);
-    void add(PageIgnored kind, std::string detail = std::string());
-    // The line due at now (after which the counts start again), or empty
-    // when none is due.
-    std::string takeReport(std::chrono::nanoseconds now);
-    // Everything counted of a kind since construction.
-    std::uint64_t total(PageIgnored kind) const { return m_total[std::size_t(kind)]; }
-
-private:
-    std::string m_prefix;
-    std::array<std::uint64_t, pageIgnoredKinds> m_pending {};
-    std::array<std::uint64_t, pageIgnoredKinds> m_total {};
-    std::array<std::string, pageIgnoredKinds> m_lastDetail;
-    bool m_anyPending = false;
-    bool m_reported = false;
-    std::chrono::nanoseconds m_lastReport { 0 };
 };
 
 } // namespace camera
