@@ -69,5 +69,7 @@ ensure_hand_page() {
         ensure_packages nodejs npm || return 1
     fi
     echo "Installing the hand page's npm packages (npm ci in sensor/sources/page)"
-    (cd "$page" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error) || return 1
+    # npm's cache and logs stay in the build tree, not in the user's home.
+    (cd "$page" && npm_config_cache="$HANDMOTION_ROOT/build/npm-cache" \
+        npm ci --ignore-scripts --no-audit --no-fund --no-update-notifier --loglevel=error) || return 1
 }
