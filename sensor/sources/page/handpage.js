@@ -139,29 +139,31 @@ function landmarkMessage(found, index, timeUs, width, height, analysisMs) {
     };
 }
 
-// Sends the picture, scaled down, for the colour view, at most 15 a second
+// Sends the picture, scaled down, for the colour view, at most 10 a second
 // and one at a time. Only the drawing waits: the picture is encoded and sent
-// while the model goes on with the next one.
+// while the model goes on with the next one, after its own landmarks (the
+// promise landmarksSent), with which handmotion draws it.
 let previewOnItsWay = false;
 
-function sendPreview(source, width, height, index) {
+function sendPreview(source, width, height, index, landmarksSent) {
     const now = performance.now();
     if (previewOnItsWay || now - lastPreviewMs < previewIntervalMs)
         return;
     lastPreviewMs = now;
     previewOnItsWay = true;
-    encodePreview(source, width, height, index).catch(() => {}).finally(() => {
+    encodePreview(source, width, height, index, landmarksSent).catch(() => {}).finally(() => {
         previewOnItsWay = false;
     });
 }
 
-async function encodePreview(source, width, height, index) {
+async function encodePreview(source, width, height, index, landmarksSent) {
     const canvas = previewCanvas;
     canvas.width = previewWidth;
     canvas.height = Math.max(1, Math.round(height * previewWidth / width));
     canvas.getContext('2d', {willReadFrequently: true})
         .drawImage(source, 0, 0, canvas.width, canvas.height);
     const blob = await new Promise(done => canvas.toBlob(done, 'image/jpeg', previewQuality));
+    await landmarksSent;
     if (blob)
         await post('picture?i=' + index + '&w=' + width + '&h=' + height, blob, 'image/jpeg');
 }
@@ -247,7 +249,7 @@ async function runFile(config) {
         await postMessage(landmarkMessage(found.hands, index, timeUs, canvas.width,
                                           canvas.height, found.ms));
         if (config.preview)
-            sendPreview(canvas, canvas.width, canvas.height, index);
+            sendPreview(canvas, canvas.width, canvas.height, index, Promise.resolve());
     }
     await report('end', 'the file has no more pictures');
 }
@@ -317,10 +319,17 @@ async function runCamera(config) {
         video.requestVideoFrameCallback(seen);
     };
     video.requestVideoFrameCallback(seen);
+    // The answers on their way, chained so that they leave in order; the
+    // model waits while two are, and an answer that fails ends the loop.
+    let answers = Promise.resolve();
+    let waiting = 0;
+    let failed = null;
     let index = 0;
     let lastTime = -1;
     let lastPicture = null;
     while (!ended) {
+        if (failed)
+            throw failed;
         while (newest === lastPicture && !ended)
             await new Promise(done => { wake = done; });
         if (ended)
@@ -336,12 +345,22 @@ async function runCamera(config) {
             timeUs = lastTime + 1;
         lastTime = timeUs;
         const found = await analyse(video, video.videoWidth, video.videoHeight);
-        await postMessage(landmarkMessage(found.hands, index, timeUs, video.videoWidth,
-                                          video.videoHeight, found.ms));
+        // The model goes on with the next picture while handmotion reads
+        // this one's answer; the answers still leave one after the other,
+        // in order.
+        const message = landmarkMessage(found.hands, index, timeUs, video.videoWidth,
+                                        video.videoHeight, found.ms);
+        if (waiting >= 2)
+            await answers;
+        ++waiting;
+        answers = answers.then(() => postMessage(message))
+                      .catch(e => { failed = failed || e; })
+                      .finally(() => { --waiting; });
         if (config.preview)
-            sendPreview(video, video.videoWidth, video.videoHeight, index);
+            sendPreview(video, video.videoWidth, video.videoHeight, index, answers);
         ++index;
     }
+    await answers;
     await report('error', 'the camera stopped delivering pictures');
 }
 
