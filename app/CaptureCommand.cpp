@@ -35,8 +35,6 @@ const QString captureOption = QStringLiteral("capture");
 const QString planarOption = QStringLiteral("planar");
 const QString smoothOption = QStringLiteral("smooth");
 const QString recordOption = QStringLiteral("record");
-const QString durationOption = QStringLiteral("duration");
-const QString outputOption = QStringLiteral("output");
 const QLatin1String replayPrefix("replay:");
 
 // The choices of the window's capture boxes, fixed for the whole run except
@@ -236,18 +234,14 @@ int runCaptureCommandLine(const QStringList &arguments)
             MotionExportBadArguments);
     choice.mode = parser.isSet(planarOption) ? PoseModePlanar : PoseModeSpatial;
     choice.smoothing = parser.isSet(smoothOption);
-    auto duration = std::chrono::nanoseconds::max();
-    if (parser.isSet(durationOption)) {
-        bool ok = false;
-        const double seconds = parser.value(durationOption).trimmed().toDouble(&ok);
-        if (!ok || !std::isfinite(seconds) || seconds <= 0.0 || seconds > 1e7)
-            return complainOnce(
-                QStringLiteral("--duration \"%1\" is not a number of seconds above 0")
-                    .arg(parser.value(durationOption)),
-                MotionExportBadArguments);
-        duration = std::chrono::nanoseconds(std::llround(seconds * 1e9));
-    }
-    const QString output = parser.value(outputOption);
+    // At most 1e7 s (four months), so that it fits in nanoseconds.
+    double seconds = 0.0;
+    QString complaint;
+    if (!readDuration(parser, &seconds, &complaint, 1e7))
+        return complainOnce(complaint, MotionExportBadArguments);
+    const auto duration = seconds > 0.0 ? std::chrono::nanoseconds(std::llround(seconds * 1e9))
+                                        : std::chrono::nanoseconds::max();
+    const QString output = outputFile(parser);
     if (output.isEmpty())
         return complainOnce(
             QStringLiteral("--output FILE is missing: where the capture is written"),

@@ -125,6 +125,24 @@ void addDurationAndOutputOptions(QCommandLineParser &parser)
         QStringLiteral("OUT") });
 }
 
+bool readDuration(
+    const QCommandLineParser &parser, double *seconds, QString *complaint, double maxSeconds)
+{
+    if (!parser.isSet(durationOption))
+        return true;
+    bool ok = false;
+    const double value = parser.value(durationOption).trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value <= 0.0 || value > maxSeconds) {
+        *complaint = QStringLiteral("--duration \"%1\" is not a number of seconds above 0")
+                         .arg(parser.value(durationOption));
+        return false;
+    }
+    *seconds = value;
+    return true;
+}
+
+QString outputFile(const QCommandLineParser &parser) { return parser.value(outputOption); }
+
 int runMotionExport(const QCommandLineParser &parser)
 {
     MotionExportRequest request;
@@ -147,16 +165,9 @@ int runMotionExport(const QCommandLineParser &parser)
         return complainOnce(QStringLiteral("--density \"%1\" is not a whole number from 0 to 100")
                                 .arg(parser.value(densityOption)),
             MotionExportBadArguments);
-    if (parser.isSet(durationOption)) {
-        bool ok = false;
-        const double duration = parser.value(durationOption).trimmed().toDouble(&ok);
-        if (!ok || !std::isfinite(duration) || duration <= 0.0)
-            return complainOnce(
-                QStringLiteral("--duration \"%1\" is not a number of seconds above 0")
-                    .arg(parser.value(durationOption)),
-                MotionExportBadArguments);
-        request.durationSeconds = duration;
-    }
+    QString complaint;
+    if (!readDuration(parser, &request.durationSeconds, &complaint))
+        return complainOnce(complaint, MotionExportBadArguments);
     if (parser.isSet(formatOption)
         && !motionExportFormatFromName(parser.value(formatOption).toStdString(), &request.format))
         return complainOnce(QStringLiteral("unknown format \"%1\" (%2)")

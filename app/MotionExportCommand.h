@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
+
+#include <limits>
 
 class QCommandLineParser;
 class QString;
@@ -36,6 +39,13 @@ void addMotionExportOptions(QCommandLineParser &parser);
 // --duration and --output, which the capture without a window takes too;
 // addMotionExportOptions adds them.
 void addDurationAndOutputOptions(QCommandLineParser &parser);
+// Reads --duration, when given, into seconds (left alone otherwise); false,
+// with the complaint, when it is not a number of seconds above 0 and at most
+// maxSeconds.
+bool readDuration(const QCommandLineParser &parser, double *seconds, QString *complaint,
+    double maxSeconds = std::numeric_limits<double>::infinity());
+// The --output file; empty when none was given.
+QString outputFile(const QCommandLineParser &parser);
 // Runs the export the parsed options ask for; returns the exit status.
 int runMotionExport(const QCommandLineParser &parser);
 
