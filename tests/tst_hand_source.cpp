@@ -14,6 +14,7 @@
 #include "sensor/sources/HandSource.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,6 +22,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <algorithm>
@@ -144,7 +146,13 @@ bool runSource(const QString &setting, Run &run,
     source.close();
     source.removeArrivalEvent(camera::Source::Stream::Body, arrived);
     CloseHandle(arrived);
+    // The source kills the browser's whole group; a killed process takes a
+    // moment to leave the process table on a busy machine.
     for (const int browser : run.browsers) {
+        QElapsedTimer killed;
+        killed.start();
+        while (!liveProcessesInGroup(browser).empty() && killed.elapsed() < 10000)
+            QThread::msleep(20);
         if (!liveProcessesInGroup(browser).empty()) {
             qWarning() << "browser processes outlived the source:" << liveProcessesInGroup(browser);
             return false;
@@ -482,7 +490,9 @@ void TestHandSource::liveCameraGivesFramesAndPictures()
     std::int64_t colourFrames = -1;
     ColorImageFormat format = ColorImageFormat_None;
     int litPixels = 0;
-    const auto enough = [](const Run &r) { return r.frames.size() >= 20; };
+    // Twenty frames and a picture, however long the picture takes to come
+    // on a busy machine.
+    const auto enough = [&](const Run &r) { return r.frames.size() >= 20 && colourFrames >= 0; };
     const auto look = [&](HandSource &source, const Run &) {
         if (colourFrames >= 0 || source.latestColorFrame() < 0)
             return;
@@ -496,12 +506,13 @@ void TestHandSource::liveCameraGivesFramesAndPictures()
     const bool ran = runSource(QStringLiteral("webcam?") + testModel, run, enough, look);
     qunsetenv("HANDMOTION_WEBCAM_TEST_FILE");
     QVERIFY(ran);
-    QCOMPARE(int(run.frames.size()), 20);
+    QVERIFY(run.frames.size() >= 20);
     for (std::size_t i = 1; i < run.times.size(); ++i)
         QVERIFY(run.times[i] > run.times[i - 1]);
     const auto seen = std::count_if(run.frames.begin(), run.frames.end(),
         [](const BodyFrame &f) { return rightHandSeen(f.bodies[0]); });
-    QVERIFY(seen >= 18);
+    QVERIFY2(std::size_t(seen) * 10 >= run.frames.size() * 9,
+        qPrintable(QStringLiteral("%1 of %2").arg(seen).arg(run.frames.size())));
     QVERIFY(colourFrames >= 0);
     QCOMPARE(int(format), int(ColorImageFormat_Bgra));
     QVERIFY(litPixels > 100);
